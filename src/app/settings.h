@@ -1,0 +1,40 @@
+// The process-wide settings record and the two pair lists, read directly by the
+// parts that need them.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "text/string_list.h"
+
+struct TSettings {
+  std::string InputFile;   // full path
+  std::string OutputFile;  // full path
+  std::string Header;
+  std::string Footer;
+  std::int32_t LineLimit = 2147483647;
+  std::int32_t Occurrence = 0;
+  bool OccurrenceGiven = false;
+  bool Quiet = false;
+  bool CaseSensitive = false;
+  bool ZeroBytesAllowed = false;
+  unsigned char ZeroSubstitute = 0x01;
+  bool LineByLine = false;
+  bool SyntaxRequested = false;
+  bool HelpRequested = false;
+  bool WriteBack = false;
+  bool Verbose = false;
+  std::string MatchExpression;
+  bool ShowOnly = false;
+  bool DosOutput = false;
+  bool RegexMode = false;
+  bool MatchOnly = false;
+  bool BannerShown = false;
+  bool SyntaxShown = false;
+  bool UnixNewlines = false;
+};
+
+extern TSettings Settings;
+extern std::unique_ptr<TStringList> SearchList;
+extern std::unique_ptr<TStringList> ReplaceList;

@@ -1,0 +1,25 @@
+// The support library: facts about the running program and small helpers.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+extern std::string ModuleFileName;  // full file name of the running program
+extern std::string ProgramFolder;   // its folder, ending with a separator
+extern std::string ProgramName;     // its file name cut by the 12-character rule
+extern double TimeZoneBias;         // UTC minus local time, in days
+extern bool DaylightActive;
+
+// Fills the values above; registers the shutdown. First of the tool's modules.
+void LibStartUp();
+
+// The file-name part with up to 12 characters deleted from its first ".".
+std::string ProgramNameFrom(std::string_view fileNamePart);
+
+void PumpMessages();
+std::string ComputerName();
+// File name without folder ("\", "/" or ":") and without its last extension.
+std::string FileBaseName(std::string_view path);
+// Field index (1-based; negative counts from the right) of a separator-delimited text.
+std::string Token(std::string_view text, std::int32_t index, char separator);

@@ -1,0 +1,37 @@
+// Facts about the machine and the session: code page, names, time, messages.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "platform/code_page.h"
+
+namespace platform {
+
+// The code page whose letter case plain searches fold (POSIX: LC_CTYPE code set,
+// after setlocale(LC_CTYPE, "")).
+CodePage ActiveCodePage();
+
+// The computer's name, or empty when it cannot be had.
+std::string ComputerName();
+
+// UTC minus local time in minutes, the daylight flag, and whether it is known.
+struct TimeZoneState {
+  std::int32_t biasMinutes = 0;
+  bool daylight = false;
+  bool known = false;
+};
+TimeZoneState CurrentTimeZone();
+
+struct LocalDateTime {
+  int year, month, day, hour, minute, second, millisecond;
+};
+LocalDateTime CurrentLocalDateTime();
+
+// Low 32 bits of a high-resolution counter (a pseudo-random seed).
+std::uint32_t PerformanceCounterLow();
+
+// Empties the thread's window-message queue without waiting (nothing on POSIX).
+void PumpMessages();
+
+}  // namespace platform

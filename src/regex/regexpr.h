@@ -1,0 +1,49 @@
+// Regular expressions in the tool's expression language, matched by PCRE2.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "text/exceptions.h"
+
+class ERegExpr : public Exception {
+ public:
+  ERegExpr(std::string message, std::int32_t code, std::int32_t position)
+      : Exception(std::move(message)), FailureCode(code), FailurePosition(position) {}
+  const char* ClassName() const override { return "ERegExpr"; }
+  std::int32_t FailureCode;
+  std::int32_t FailurePosition;
+};
+
+class TRegExpr {
+ public:
+  TRegExpr();
+  virtual ~TRegExpr();
+
+  void SetExpression(std::string_view expression);  // cut at its first NUL
+  const std::string& Expression() const;
+  bool Exec(std::string_view input);  // searches from position 1
+  bool ExecNext();
+  std::int64_t GroupStart(std::int32_t n) const;   // 1-based, -1 when unset
+  std::int64_t GroupLength(std::int32_t n) const;  // -1 when unset
+  std::string ExpandTemplate(std::string_view templ);
+  std::string ReplaceMatches(std::string_view input, std::string_view replacement, bool expand);
+
+  virtual void RaiseError(std::int32_t code);
+  virtual std::string ErrorText(std::int32_t code) const;
+
+ private:
+  struct State;
+  std::unique_ptr<State> state_;
+};
+
+bool RegexMatches(std::string_view expression, std::string_view input);
+std::string RegexReplace(std::string_view expression, std::string_view input,
+                         std::string_view replacement, bool expand);
+// The same into a caller's buffer (reused capacity); input must not alias it.
+void RegexReplaceInto(std::string& output, std::string_view expression, std::string_view input,
+                      std::string_view replacement, bool expand);
+
+void RegExprStartUp();

@@ -1,0 +1,44 @@
+// File streams for whole-file load and save; unlike text streams they raise.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "platform/files.h"
+
+constexpr std::uint16_t kOpenReadDenyWrite = 0x20;
+constexpr std::uint16_t kCreateFile = 0xFFFF;
+
+class TFileStream {
+ public:
+  virtual ~TFileStream();
+  // Reads up to count bytes; a failed read counts as having read nothing.
+  std::size_t Read(char* buffer, std::size_t count);
+  // Writes up to count bytes, returns how many were taken.
+  std::size_t Write(const char* data, std::size_t count);
+  std::uint64_t Size();
+  std::uint64_t Position();
+  void SeekTo(std::uint64_t position);
+  // Makes the written bytes the file's content (a replacement is renamed over its
+  // target); without it the destructor throws the bytes away. Raises on failure.
+  void Commit();
+
+ protected:
+  friend std::unique_ptr<TFileStream> FileStreamOpen(const std::string&, std::uint16_t);
+  friend std::unique_ptr<TFileStream> FileStreamCreate(const std::string&);
+  TFileStream() = default;
+  platform::ReplacementFile file_;
+  bool replacing_ = false;
+  bool committed_ = false;
+};
+
+// EFOpenError "Cannot open file "%s". %s" when the file cannot be opened.
+std::unique_ptr<TFileStream> FileStreamOpen(const std::string& fileName, std::uint16_t openMode);
+// Creates the file (through a replacement beside it, see platform::BeginReplacement);
+// EFCreateError "Cannot create file "%s". %s" when it cannot be created.
+std::unique_ptr<TFileStream> FileStreamCreate(const std::string& fileName);
+// All bytes or EWriteError "Stream write error".
+void WriteAll(TFileStream& stream, std::string_view bytes);
