@@ -13,9 +13,24 @@ extern bool DaylightActive;
 
 // Fills the values above; registers the shutdown. First of the tool's modules.
 void LibStartUp();
+// Releases the strings (registered by LibStartUp).
+void LibShutDown();
 
 // The file-name part with up to 12 characters deleted from its first ".".
 std::string ProgramNameFrom(std::string_view fileNamePart);
+
+// Everything up to and including the last "\", "/" or ":" (empty when there is none).
+std::string_view FolderPartOf(std::string_view path);
+// Everything after the last "\", "/" or ":" (the whole path when there is none).
+std::string_view FileNamePartOf(std::string_view path);
+
+// Turns a folder into its full form; empty when it cannot be expanded.
+using FullPathFunction = std::string (*)(std::string_view name);
+// The folder part of a program file name, expanded, without a leading "\\?\", and
+// ending with a separator.
+std::string ProgramFolderFrom(std::string_view moduleFileName, FullPathFunction expand);
+// The separator a folder uses: its last "/" or "\" ("\" when it has neither).
+char FolderSeparator(std::string_view folder);
 
 void PumpMessages();
 std::string ComputerName();

@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "platform/system.h"
 #include "text/string_list.h"
 
 extern std::string LoggerFile;
@@ -48,3 +49,12 @@ void LogStartUp();  // registers LogShutDown
 void LogShutDown();
 void WriteEvent(std::string_view source, std::string_view message);
 std::string Timestamp(std::string_view format);
+
+// "[" + the time formatted + "]#"; the fallback forms when the time cannot be formatted.
+std::string TimestampAt(std::string_view format, const platform::LocalDateTime& when);
+// Formats a local time: yyyy (or yy), mm, dd, hh, nn, ss, zzz; a single letter gives the
+// number without leading zeros. Other bytes are copied.
+std::string FormatDateTime(std::string_view format, const platform::LocalDateTime& when);
+bool IsValidDateTime(const platform::LocalDateTime& when);
+// "yymm" (one file a month) for a category inside "tab,log,err", else "yymmdd".
+std::string_view DateStampFormatFor(std::string_view category);

@@ -1,0 +1,24 @@
+#include "console/console.h"
+
+#include "platform/console.h"
+
+namespace {
+
+// Only the foreground bits of a colour are the caller's; the background stays the console's.
+int ForegroundOf(int colour) {
+  return colour & 0x0F;
+}
+
+}  // namespace
+
+void ConsoleStartUp() {
+  platform::ConsoleStartUp();
+}
+
+void WriteInPlace(std::string_view text, int colour) {
+  platform::ConsoleWriteRow(text, ForegroundOf(colour), false);
+}
+
+void WriteAndAdvance(std::string_view text, int colour) {
+  platform::ConsoleWriteRow(text, ForegroundOf(colour), true);
+}
