@@ -1,0 +1,68 @@
+#include "platform/console.h"
+
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "platform/posix/console_bytes.h"
+#include "platform/posix/locale_setup.h"
+
+namespace platform {
+
+namespace {
+
+struct ConsoleState {
+  bool started = false;
+  bool available = false;  // standard error is a terminal
+  bool utf8 = true;
+};
+
+ConsoleState& State() {
+  static ConsoleState state;
+  return state;
+}
+
+int TerminalColumns() {
+  struct winsize size = {};
+  if (::ioctl(STDERR_FILENO, TIOCGWINSZ, &size) != 0) return 0;
+  return size.ws_col;
+}
+
+// Status lines never fail a run, and their failures must not replace the reason of
+// a file failure that is about to be reported.
+void WriteAllIgnoringFailure(std::string_view bytes) {
+  while (!bytes.empty()) {
+    ssize_t count = ::write(STDERR_FILENO, bytes.data(), bytes.size());
+    if (count < 0 && errno == EINTR) continue;
+    if (count <= 0) return;
+    bytes.remove_prefix(static_cast<std::size_t>(count));
+  }
+}
+
+}  // namespace
+
+void ConsoleStartUp() {
+  ConsoleState& state = State();
+  state.started = true;
+  state.available = ::isatty(STDERR_FILENO) == 1;
+  state.utf8 = posix::CodeSetIsUtf8();
+}
+
+bool ConsoleAvailable() {
+  if (!State().started) ConsoleStartUp();
+  return State().available;
+}
+
+void ConsoleWriteRow(std::string_view text, int colour, bool advance) {
+  if (!ConsoleAvailable()) return;
+  posix::ConsoleRowStyle style;
+  style.colour = colour;
+  style.advance = advance;
+  style.utf8 = State().utf8;
+  style.width = advance ? 0 : TerminalColumns();
+  std::string bytes = posix::ConsoleRowBytes(text, style);
+  WriteAllIgnoringFailure(bytes);
+}
+
+}  // namespace platform
