@@ -1,0 +1,94 @@
+#include "text/process.h"
+
+#include <cstdio>
+#include <vector>
+
+#include "platform/process.h"
+#include "text/text_stream.h"
+
+namespace {
+
+constexpr std::size_t kReportLimit = 1024;
+
+std::vector<ShutdownStep>& ShutdownSteps() {
+  static std::vector<ShutdownStep> steps;
+  return steps;
+}
+
+std::string EightHexDigits(std::uint32_t value) {
+  char digits[9];
+  std::snprintf(digits, sizeof digits, "%08X", value);
+  return digits;
+}
+
+void WriteReport(const Exception& failure) {
+  const void* address = failure.RaiseAddress();
+  std::string report =
+      FormatFailureReport(failure.ClassName(), platform::ModuleNameOfAddress(address),
+                          platform::ModuleRelativeAddress(address), failure.Message());
+  platform::WriteStandardError(platform::AnsiToOem(report) + "\r\n");
+}
+
+// A stream failure that is still pending is what went wrong first: report that.
+void WriteReportOfFirstFault(const Exception& failure) {
+  FlushText(OutputText());
+  std::int32_t& pending = PendingStreamError();
+  if (pending == 0) {
+    WriteReport(failure);
+    return;
+  }
+  std::int32_t code = pending;
+  pending = 0;
+  WriteReport(EInOutError(IoErrorMessage(code), code));
+}
+
+}  // namespace
+
+void AddShutdownStep(ShutdownStep step) {
+  ShutdownSteps().push_back(step);
+}
+
+[[noreturn]] void EndProcess(std::int32_t exitCode) {
+  std::vector<ShutdownStep>& steps = ShutdownSteps();
+  // Each step leaves the list before it runs, so a failure inside one that ends up
+  // here again never runs it twice.
+  while (!steps.empty()) {
+    ShutdownStep step = steps.back();
+    steps.pop_back();
+    step();
+  }
+  CloseProcessStreams();
+  platform::TerminateProcess(exitCode);
+}
+
+std::string FormatFailureReport(std::string_view className, std::string_view moduleName,
+                                std::uint32_t address, std::string_view message) {
+  std::string report;
+  report.reserve(64 + className.size() + moduleName.size() + message.size());
+  report += "Exception ";
+  report += className;
+  report += " in module ";
+  report += moduleName;
+  report += " at ";
+  report += EightHexDigits(address);
+  report += ".\r\n";
+  report += message;
+  if (!message.empty() && message.back() != '.') report += '.';
+  report += "\r\n";
+  if (report.size() > kReportLimit) report.resize(kReportLimit);
+  return report;
+}
+
+[[noreturn]] void ReportUnhandledFailure(const Exception& failure) {
+  static bool reporting = false;
+  // A failure raised while a report is being made must not start another one.
+  if (reporting) platform::TerminateProcess(1);
+  reporting = true;
+  try {
+    WriteReportOfFirstFault(failure);
+  } catch (...) {
+    platform::TerminateProcess(1);
+  }
+  reporting = false;
+  EndProcess(1);
+}
