@@ -2,6 +2,10 @@
 #include "platform/process.h"
 
 int main(int argc, char** argv) {
-  platform::ProcessStartUp(argc, argv);
+  try {
+    platform::ProcessStartUp(argc, argv);
+  } catch (...) {
+    ReportCurrentFailure();
+  }
   RunProgram();
 }

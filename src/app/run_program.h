@@ -3,3 +3,7 @@
 #pragma once
 
 [[noreturn]] void RunProgram();
+
+// For use inside a catch block only: reports the failure being handled (any kind)
+// through the failure report, which ends the process with exit code 1.
+[[noreturn]] void ReportCurrentFailure();

@@ -1,9 +1,17 @@
 // The fixed messages: banner with pair echo, syntax lines, help page, error exit.
 #pragma once
 
+#include <string>
 #include <string_view>
+#include <vector>
 
 void ShowBanner();
 void ShowSyntax();
 [[noreturn]] void ShowHelp();
 [[noreturn]] void FailWith(std::string_view message);
+
+// The texts the messages are made of, from the settings and pair lists as they are now.
+std::string BannerText();
+std::vector<std::string> PairEchoTexts();
+std::vector<std::string> SyntaxTexts();
+const std::vector<std::string>& HelpPageLines();

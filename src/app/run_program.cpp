@@ -1,0 +1,81 @@
+#include "app/run_program.h"
+
+#include <exception>
+#include <memory>
+#include <new>
+
+#include "app/command_line_parser.h"
+#include "app/line_by_line_mode.h"
+#include "app/screen_messages.h"
+#include "app/settings.h"
+#include "app/whole_file_mode.h"
+#include "console/console.h"
+#include "faststrings/fast_strings.h"
+#include "lib/lib.h"
+#include "log/log.h"
+#include "regex/regexpr.h"
+#include "text/exceptions.h"
+#include "text/process.h"
+#include "text/string_list_fast.h"
+
+namespace {
+
+void StartModules() {
+  LibStartUp();
+  FastStringsStartUp();
+  RegExprStartUp();
+  LogStartUp();
+  StringListFastStartUp();
+  ConsoleStartUp();
+}
+
+void ShowScreen() {
+  if (Settings.Quiet) return;
+  ShowBanner();
+  if (Settings.SyntaxRequested || Settings.InputFile.empty()) ShowSyntax();
+}
+
+void RunSelectedMode() {
+  if (Settings.ShowOnly) return;
+  if (Settings.LineByLine) {
+    RunLineByLine();
+  } else {
+    RunWholeFile();
+  }
+}
+
+}  // namespace
+
+void ReportCurrentFailure() {
+  try {
+    throw;
+  } catch (const Exception& failure) {
+    ReportUnhandledFailure(failure);
+  } catch (const std::bad_alloc&) {
+    ReportUnhandledFailure(EOutOfMemory());
+  } catch (const std::exception& failure) {
+    ReportUnhandledFailure(Exception(failure.what()));
+  } catch (...) {
+    ReportUnhandledFailure(Exception("Unknown failure"));
+  }
+}
+
+void RunProgram() {
+  try {
+    StartModules();
+    SearchList = std::make_unique<TStringList>();
+    ReplaceList = std::make_unique<TStringList>();
+    ParseCommandLine();
+    // Without an input file only the streaming mode can run (and it reports the
+    // missing file).
+    if (Settings.InputFile.empty()) Settings.LineByLine = true;
+    ShowScreen();
+    if (Settings.HelpRequested) ShowHelp();
+    RunSelectedMode();
+    SearchList.reset();
+    ReplaceList.reset();
+    EndProcess(0);
+  } catch (...) {
+    ReportCurrentFailure();
+  }
+}

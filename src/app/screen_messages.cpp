@@ -1,0 +1,137 @@
+#include "app/screen_messages.h"
+
+#include <cstdint>
+
+#include "app/settings.h"
+#include "console/console.h"
+#include "lib/lib.h"
+#include "text/conversions.h"
+#include "text/process.h"
+#include "text/text_stream.h"
+
+namespace {
+
+std::string BannerPart() {
+  if (!Settings.InputFile.empty()) return FileBaseName(Settings.InputFile);
+  if (Settings.HelpRequested) return "-?: help page";
+  return "std input, ^Z to abort";
+}
+
+// A search text with a carriage return would garble a one-line echo.
+std::string PairEchoText(std::int32_t number, const std::string& search,
+                         const std::string& replace) {
+  std::string text = IntToDecimal(number);
+  if (search.find('\r') != std::string::npos) {
+    text += " --- search\r\n";
+    text += search;
+    text += "\r\n  --- replace\r\n";
+    text += replace;
+    text += "\r\n=====";
+  } else {
+    text += ": ";
+    text += search;
+    text += "=";
+    text += replace;
+  }
+  return text;
+}
+
+void WriteStatusLine(std::string_view text) {
+  WriteAndAdvance(text, kStatusColour);
+}
+
+}  // namespace
+
+std::string BannerText() {
+  return "Quorve tool v1.17  (" + BannerPart() + ")";
+}
+
+std::vector<std::string> PairEchoTexts() {
+  std::vector<std::string> texts;
+  if (!SearchList || !ReplaceList) return texts;
+  std::int32_t count = SearchList->Count();
+  texts.reserve(static_cast<std::size_t>(count));
+  for (std::int32_t index = 0; index < count; ++index) {
+    texts.push_back(
+        PairEchoText(index + 1, SearchList->Strings(index), ReplaceList->Strings(index)));
+  }
+  return texts;
+}
+
+std::vector<std::string> SyntaxTexts() {
+  return {"Syntax: quorve [options] search=replace [search=replace] filename",
+          "        quorve -? for help"};
+}
+
+const std::vector<std::string>& HelpPageLines() {
+  static const std::vector<std::string> kLines = {
+      "",
+      "Options include (v1.17)",
+      "-c (--case_sensitive)\tdefault is not case sensitive",
+      "-q (--quiet)\tshow less on screen",
+      "-l (--line-by-line)\tdo search replace line-by-line (useful for huge files)",
+      "-r (--regexp)\tsearch is a regexp replaced by regexp",
+      "-m (--match)\toutput only matched lines from regexp above",
+      "-w (--write)\toverwrite input file with replaced content",
+      "--unix\tunix newline (\\n instead of \\r\\n)",
+      "",
+      "-h=header (--header)\tadd row(s) at top",
+      "-f=footer (--footer)\tadd row(s) at bottom",
+      "-o=output (--out)\toutput to file, default is input file changed! (with -w flag)",
+      "-m=regexp (--match)\tonly regexpr matched input lines",
+      "-n=number (--number-of-lines)\tonly first n lines (only with -l flag)",
+      "-k=number (--occurrence)\tonly replace n match (default all)",
+      "-0[=x01]  (--zero)\tallow hex00 in textfile, replaced with \\x01 at fileread (default "
+      "\\x01)",
+      "",
+      "search is the string to search for and replace with replace string",
+      "many search/replace pairs can be defiend",
+      "if search or replace is a file, the content from that file is used",
+      "search/replace string can include (not in --regexp):",
+      "\\n  = new line       #10",
+      "\\r  = carrige return #13",
+      "\\t  = tab char       #9",
+      "\\z  = end-of-file    #26",
+      "\\x00= character with hexcode 00, 2 characters! (only uppercase)",
+      "\\s00= n spaces, n=2 character hex number, (\\sFF=256 spaces, only uppercase)",
+      "\\\\  = \\",
+      "\\'  = '",
+      "\\q  = \" (also in --regexp) (or \\!)",
+      "\\e  = = (equal sign, also in --regexp)",
+      "",
+      "https://en.wikipedia.org/wiki/Regular_expression",
+      "",
+      "Latest version from: https://quorve.example.org/",
+      "Feedback: quorve@example.org (subject: quorve feedback)",
+  };
+  return kLines;
+}
+
+void ShowBanner() {
+  if (Settings.BannerShown) return;
+  WriteStatusLine(BannerText());
+  Settings.BannerShown = true;
+  if (Settings.Quiet) return;
+  for (const std::string& echo : PairEchoTexts()) WriteStatusLine(echo);
+}
+
+void ShowSyntax() {
+  ShowBanner();
+  if (Settings.SyntaxShown) return;
+  for (const std::string& line : SyntaxTexts()) WriteStatusLine(line);
+  Settings.SyntaxShown = true;
+}
+
+void ShowHelp() {
+  ShowBanner();
+  for (const std::string& line : HelpPageLines()) WriteTextLine(OutputText(), line);
+  EndProcess(0);
+}
+
+void FailWith(std::string_view message) {
+  ShowBanner();
+  std::string line = "Error: ";
+  line += message;
+  WriteTextLine(OutputText(), line);
+  EndProcess(1);
+}
