@@ -1,0 +1,155 @@
+#include "faststrings/replace_all.h"
+
+#include <cstdint>
+#include <limits>
+#include <new>
+#include <stdexcept>
+
+#include "faststrings/fast_strings.h"
+#include "faststrings/window_scan.h"
+#include "platform/files.h"
+#include "text/exceptions.h"
+
+namespace {
+
+// Fresh output buffers from this size on are backed by huge pages where the
+// platform offers them: filling them costs far fewer page faults.
+constexpr std::size_t kHugePageMinimum = std::size_t{4} << 20;
+
+// A finished result that uses less than half its buffer gives the rest back once
+// the buffer is this large; smaller ones are not worth the copy.
+constexpr std::size_t kShrinkMinimum = std::size_t{1} << 20;
+
+constexpr std::size_t kUnbounded = std::numeric_limits<std::size_t>::max();
+
+std::size_t CountMatches(const PatternScan& scan, const char* from, const char* end) {
+  const auto m = static_cast<std::size_t>(scan.length);
+  std::size_t count = 0;
+  while (static_cast<std::size_t>(end - from) >= m) {
+    const char* match = FindFirst(scan, from, static_cast<std::size_t>(end - from));
+    if (match == nullptr) break;
+    ++count;
+    from = match + m;
+  }
+  return count;
+}
+
+// sourceLength + matches * growth, or kUnbounded when that does not fit.
+std::size_t GrownLength(std::size_t sourceLength, std::size_t matches, std::size_t growth) {
+  std::size_t extra = 0;
+  std::size_t total = 0;
+  if (__builtin_mul_overflow(matches, growth, &extra) ||
+      __builtin_add_overflow(sourceLength, extra, &total)) {
+    return kUnbounded;
+  }
+  return total;
+}
+
+// The output length the buffer must hold. A replacement no longer than the
+// search cannot make the output longer than the source. A longer one would in
+// the worst case (every stretch a match) need source * replace / search bytes,
+// which for a large file can be gigabytes: the matches are counted instead,
+// unless the caller's buffer already holds the worst case.
+std::size_t OutputLength(const PatternScan& scan, const char* firstMatch, const char* end,
+                         std::size_t sourceLength, std::size_t replaceLength,
+                         std::size_t available) {
+  const auto m = static_cast<std::size_t>(scan.length);
+  if (replaceLength <= m) return sourceLength;
+  const std::size_t growth = replaceLength - m;
+  const std::size_t worst = GrownLength(sourceLength, sourceLength / m, growth);
+  if (worst <= available) return worst;
+  const std::size_t matches = 1 + CountMatches(scan, firstMatch + m, end);
+  return GrownLength(sourceLength, matches, growth);
+}
+
+// Empties output and makes room for length bytes without copying what it held.
+void PrepareOutput(std::string& output, std::size_t length) {
+  output.clear();
+  if (length <= output.capacity()) return;
+  try {
+    if (length == kUnbounded) throw std::length_error("output too long");
+    output.reserve(length);
+  } catch (const std::bad_alloc&) {
+    throw EOutOfMemory();
+  } catch (const std::length_error&) {
+    throw EOutOfMemory();
+  }
+  if (output.capacity() >= kHugePageMinimum) {
+    platform::AdviseHugePages(output.data(), output.capacity());
+  }
+}
+
+void ReplaceMatches(std::string& output, const PatternScan& scan, const char* match,
+                    const char* read, const char* end, std::string_view replace) {
+  const auto m = static_cast<std::size_t>(scan.length);
+  for (;;) {
+    output.append(read, static_cast<std::size_t>(match - read));
+    output.append(replace);
+    read = match + m;
+    if (static_cast<std::size_t>(end - read) < m) break;
+    match = FindFirst(scan, read, static_cast<std::size_t>(end - read));
+    if (match == nullptr) break;
+  }
+  output.append(read, static_cast<std::size_t>(end - read));
+}
+
+// The same without the replacement; kept apart because deleting (CR LF to
+// nothing, say) is common and this loop has one copy per match.
+void DeleteMatches(std::string& output, const PatternScan& scan, const char* match,
+                   const char* read, const char* end) {
+  const auto m = static_cast<std::size_t>(scan.length);
+  for (;;) {
+    output.append(read, static_cast<std::size_t>(match - read));
+    read = match + m;
+    if (static_cast<std::size_t>(end - read) < m) break;
+    match = FindFirst(scan, read, static_cast<std::size_t>(end - read));
+    if (match == nullptr) break;
+  }
+  output.append(read, static_cast<std::size_t>(end - read));
+}
+
+}  // namespace
+
+bool ReplaceAllInto(std::string& output, std::string_view source, std::string_view search,
+                    std::string_view replace, bool caseSensitive) {
+  if (source.empty() || search.empty() || search.size() > source.size()) return false;
+  // A skip table holds 32-bit shifts; a search text of 2 GiB or more cannot be used.
+  if (search.size() > static_cast<std::size_t>(INT32_MAX)) {
+    throw Exception("Search text too long");
+  }
+  const auto m = static_cast<std::int32_t>(search.size());
+  SkipTable table;
+  PatternScan scan;
+  if (caseSensitive) {
+    MakeSkipTable(search.data(), m, table);
+    scan = PrepareExactScan(search.data(), m, table);
+  } else {
+    MakeSkipTableNoCase(search.data(), m, table);
+    scan = PrepareFoldedScan(search.data(), m, table, source.size());
+  }
+  const char* read = source.data();
+  const char* end = read + source.size();
+  const char* match = FindFirst(scan, read, source.size());
+  if (match == nullptr) return false;
+
+  PrepareOutput(output,
+                OutputLength(scan, match, end, source.size(), replace.size(), output.capacity()));
+  if (replace.empty()) {
+    DeleteMatches(output, scan, match, read, end);
+  } else {
+    ReplaceMatches(output, scan, match, read, end, replace);
+  }
+  return true;
+}
+
+std::string ReplaceAll(std::string_view source, std::string_view search, std::string_view replace,
+                       bool caseSensitive) {
+  std::string result;
+  if (!ReplaceAllInto(result, source, search, replace, caseSensitive)) {
+    return std::string(source);
+  }
+  if (result.capacity() >= kShrinkMinimum && result.size() < result.capacity() / 2) {
+    result.shrink_to_fit();
+  }
+  return result;
+}

@@ -1,0 +1,49 @@
+// The engine behind SkipSearch and SkipSearchNoCase. A vector compare of the
+// pattern's first and last byte over 16 (SSE2) or 32 (AVX2) window starts at once
+// picks the windows worth verifying; the scalar skip search covers short texts,
+// the tail and fold classes too large for the vector compare. Results are those
+// of the scalar skip search: the leftmost match, no byte read outside the range.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "faststrings/fast_strings.h"
+
+// What a search needs to know about its pattern, worked out once per pattern and
+// call so that repeated searches (one per match in replace-all) pay nothing.
+struct PatternScan {
+  const char* pattern = nullptr;
+  std::int32_t length = 0;
+  const SkipTable* table = nullptr;
+  bool foldCase = false;
+  // When set, a window can only match if its first byte is one of firstBytes and
+  // its last byte one of lastBytes (each pair holds one byte twice when the fold
+  // class has a single member).
+  bool vectorised = false;
+  bool twoMembers = false;  // some fold class above has two distinct members
+  std::uint8_t firstBytes[2] = {0, 0};
+  std::uint8_t lastBytes[2] = {0, 0};
+};
+
+// Below this many text bytes the vector set-up costs more than it saves.
+constexpr std::size_t kVectorScanMinLength = 64;
+
+PatternScan PrepareExactScan(const char* pattern, std::int32_t length, const SkipTable& table);
+// The fold classes are only worked out when textLength reaches kVectorScanMinLength.
+PatternScan PrepareFoldedScan(const char* pattern, std::int32_t length, const SkipTable& table,
+                              std::size_t textLength);
+
+// Address of the leftmost match in text[0, textLength), or nullptr.
+const char* FindFirst(const PatternScan& scan, const char* text, std::size_t textLength);
+
+// The plain skip-table searches (window compared from its end, shift taken from
+// the byte under the pattern's last position).
+const char* ScalarSkipSearch(const char* text, const char* pattern, std::size_t textLength,
+                             std::int32_t patternLength, const SkipTable& table);
+const char* ScalarSkipSearchNoCase(const char* text, const char* pattern, std::size_t textLength,
+                                   std::int32_t patternLength, const SkipTable& table);
+
+// Every byte b with UpperTable[b] == UpperTable[byte], in increasing order, up to
+// two of them; returns how many there are in all (so more than 2 means too many).
+int FoldClassMembers(std::uint8_t byte, std::uint8_t members[2]);
