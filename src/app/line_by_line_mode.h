@@ -1,4 +1,11 @@
-// The streaming mode: one line read, processed and written at a time.
+// The streaming mode: one line read, processed and written at a time, so memory
+// holds the longest line plus buffers whatever the size of the file.
 #pragma once
+
+#include <cstdint>
+
+// How many lines a run processes for a given -n= value: the value itself when it is
+// 1 or more, one line for 0 or less, and no limit for the default (largest) value.
+std::int64_t LinesToProcess(std::int32_t lineLimit);
 
 void RunLineByLine();

@@ -1,0 +1,438 @@
+// Line-by-line mode through the real executable: exact bytes written, the end of
+// the input, the line filters and limits, and the failures that end a run.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "e2e/e2e_support.h"
+
+namespace {
+
+using e2e::RunQuorve;
+using e2e::RunResult;
+using e2e::TempDir;
+
+std::string Repeat(const std::string& piece, int times) {
+  std::string result;
+  for (int i = 0; i < times; ++i) result += piece;
+  return result;
+}
+
+// Runs quiet line-by-line mode on in.txt (holding input) into out.txt; extra
+// arguments come before the file name.
+struct ModeRun {
+  RunResult result;
+  std::string output;
+  bool outputExists = false;
+};
+
+ModeRun RunOnFile(const TempDir& dir, const std::string& input, std::vector<std::string> args) {
+  dir.Write("in.txt", input);
+  std::vector<std::string> all{"-q", "-l", "-o=out.txt"};
+  all.insert(all.end(), args.begin(), args.end());
+  all.push_back("in.txt");
+  ModeRun run;
+  run.result = RunQuorve(all, dir.path());
+  run.outputExists = std::filesystem::exists(dir / "out.txt");
+  if (run.outputExists) run.output = dir.Read("out.txt");
+  return run;
+}
+
+std::string Processed(const std::string& input, std::vector<std::string> args = {}) {
+  TempDir dir;
+  ModeRun run = RunOnFile(dir, input, std::move(args));
+  EXPECT_EQ(run.result.exitCode, 0) << run.result.err;
+  EXPECT_TRUE(run.outputExists);
+  return run.output;
+}
+
+// ---------------------------------------------------------------- line table
+
+struct LineCase {
+  const char* name;
+  std::string input;
+  std::string expected;
+};
+
+class LineTable : public ::testing::TestWithParam<LineCase> {};
+
+TEST_P(LineTable, WritesEveryLineWithCrLfAndTheEmptyReadAtTheEnd) {
+  EXPECT_EQ(Processed(GetParam().input), GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    EndOfInput, LineTable,
+    ::testing::Values(LineCase{"CrLf", "a\r\nb\r\n", "a\r\nb\r\n\r\n"},
+                      LineCase{"NoFinalLineEnd", "a\r\nb", "a\r\nb\r\n\r\n"},
+                      LineCase{"Lf", "a\nb\n", "a\r\nb\r\n\r\n"},
+                      LineCase{"LastLineEmpty", "a\r\n\r\n", "a\r\n\r\n"},
+                      LineCase{"LoneCrInsideDropped", "a\rb\r\n", "ab\r\n\r\n"},
+                      LineCase{"CrBeforeCrLf", "a\r\r\nb", "a\r\nb\r\n\r\n"},
+                      LineCase{"LoneCrAtEnd", "a\r", "a\r\n\r\n"},
+                      LineCase{"LfCrIsTwoBreaks", "a\n\rb\r\n", "a\r\nb\r\n\r\n"},
+                      LineCase{"Byte26DropsRestOfPhysicalLine", std::string("a\x1Ax\r\nc\r\n"),
+                               "a\r\nc\r\n\r\n"},
+                      LineCase{"Byte26OnLastLine", std::string("a\r\nb\x1Ayz"), "a\r\nb\r\n\r\n"},
+                      LineCase{"EmptyFile", "", "\r\n"}, LineCase{"OnlyCrLf", "\r\n", "\r\n"},
+                      LineCase{"NulKept", std::string("a\0b\r\n\0\r\n", 8),
+                               std::string("a\0b\r\n\0\r\n\r\n", 10)},
+                      LineCase{"HighBytesKept", "\xE5\xFF\x80\r\n", "\xE5\xFF\x80\r\n\r\n"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(LineByLine, StandardOutputGetsTheLinesWhenNoOutputFileIsSet) {
+  TempDir dir;
+  dir.Write("in.txt", "one\ntwo");
+  RunResult result = RunQuorve({"-q", "-l", "o=0", "in.txt"}, dir.path());
+  EXPECT_EQ(result.exitCode, 0) << result.err;
+  EXPECT_EQ(result.out, "0ne\r\ntw0\r\n\r\n");
+  EXPECT_EQ(dir.Read("in.txt"), "one\ntwo");
+}
+
+TEST(LineByLine, ManyLinesComeThroughWhole) {
+  // Crosses several progress points; the progress line never reaches the output.
+  std::string input;
+  std::string expected;
+  for (int i = 1; i <= 2500; ++i) {
+    input += "line " + std::to_string(i) + "\n";
+    expected += "LINE " + std::to_string(i) + "\r\n";
+  }
+  EXPECT_EQ(Processed(input, {"-c", "line=LINE"}), expected + "\r\n");
+}
+
+// ---------------------------------------------------------------- blank lines
+
+TEST(LineByLine, LongRunOfBlankLinesInTheMiddleDoesNotEndTheRun) {
+  const std::string blanks = Repeat("\r\n", 150);
+  EXPECT_EQ(Processed("a\r\n" + blanks + "b\r\n"), "a\r\n" + blanks + "b\r\n\r\n");
+  EXPECT_EQ(Processed("a\r\n" + blanks + "b\r\n", {"-m"}), "a\r\nb\r\n");
+}
+
+TEST(LineByLine, LinesEmptiedByThePairsDoNotEndTheRun) {
+  EXPECT_EQ(Processed(Repeat("x\r\n", 150) + "y\r\n", {"x="}), Repeat("\r\n", 150) + "y\r\n\r\n");
+}
+
+TEST(LineByLine, EndTestLooksAtTheLineAfterThePairs) {
+  // The last line becomes empty and the input is at its end: no further read.
+  EXPECT_EQ(Processed("a\r\nx\r\n", {"x="}), "a\r\n\r\n");
+  EXPECT_EQ(Processed("a\r\nx", {"x="}), "a\r\n\r\n");
+  EXPECT_EQ(Processed("a\r\nx\r\n"), "a\r\nx\r\n\r\n");
+}
+
+// ---------------------------------------------------------------- limits
+
+struct LimitCase {
+  const char* name;
+  const char* option;
+  std::string expected;
+};
+
+class LineLimit : public ::testing::TestWithParam<LimitCase> {};
+
+TEST_P(LineLimit, ProcessesExactlyTheGivenNumberOfLines) {
+  EXPECT_EQ(Processed("1\r\n2\r\n3\r\n4\r\n5\r\n", {GetParam().option}), GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Values, LineLimit,
+    ::testing::Values(LimitCase{"Three", "-n=3", "1\r\n2\r\n3\r\n"},
+                      LimitCase{"One", "-n=1", "1\r\n"}, LimitCase{"ZeroReadsOne", "-n=0", "1\r\n"},
+                      LimitCase{"NegativeReadsOne", "-n=-4", "1\r\n"},
+                      LimitCase{"NotANumberReadsOne", "-n=abc", "1\r\n"},
+                      LimitCase{"Hexadecimal", "-n=x2", "1\r\n2\r\n"},
+                      LimitCase{"AllLinesNoEndRead", "-n=5", "1\r\n2\r\n3\r\n4\r\n5\r\n"},
+                      LimitCase{"EndReadIsTheSixth", "-n=6", "1\r\n2\r\n3\r\n4\r\n5\r\n\r\n"},
+                      LimitCase{"BeyondTheInput", "-n=1000", "1\r\n2\r\n3\r\n4\r\n5\r\n\r\n"},
+                      LimitCase{"Largest", "-n=2147483647", "1\r\n2\r\n3\r\n4\r\n5\r\n\r\n"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(LineByLine, LimitCountsDroppedLinesToo) {
+  // Lines read count, not lines written.
+  EXPECT_EQ(Processed("\r\na\r\n\r\nb\r\nc\r\n", {"-m", "-n=4"}), "a\r\nb\r\n");
+  EXPECT_EQ(Processed("xa\r\nb\r\nxc\r\nxd\r\n", {"-m=^x", "-n=3"}), "xa\r\nxc\r\n");
+}
+
+TEST(LineByLine, LimitOnlySwitchesTheModeOn) {
+  TempDir dir;
+  dir.Write("in.txt", "a\nb\nc\n");
+  RunResult result = RunQuorve({"-q", "-n=2", "-o=out.txt", "in.txt"}, dir.path());
+  EXPECT_EQ(result.exitCode, 0) << result.err;
+  EXPECT_EQ(dir.Read("out.txt"), "a\r\nb\r\n");
+}
+
+// ---------------------------------------------------------------- filters
+
+TEST(LineByLine, MatchOnlyDropsEmptyLines) {
+  EXPECT_EQ(Processed("a\r\n\r\nb\r\n", {"-m"}), "a\r\nb\r\n");
+  EXPECT_EQ(Processed("", {"-m"}), "");
+  EXPECT_EQ(Processed("\r\n\r\n", {"-m"}), "");
+  // -m looks at the line as read: a line emptied by the pairs is still written.
+  EXPECT_EQ(Processed("a\r\nx\r\nb\r\n", {"-m", "x="}), "a\r\n\r\nb\r\n");
+}
+
+TEST(LineByLine, FilterKeepsMatchingLinesAndEveryEmptyLine) {
+  EXPECT_EQ(Processed("xa\r\nb\r\n\r\nxc\r\nbx\r\n", {"-m=^x"}), "xa\r\n\r\nxc\r\n\r\n");
+  EXPECT_EQ(Processed("xa\r\nb\r\n\r\nxc\r\n", {"-m=^x", "-m"}), "xa\r\nxc\r\n");
+}
+
+TEST(LineByLine, FilterTestsTheLineBeforeThePairs) {
+  EXPECT_EQ(Processed("xa\r\nya\r\n", {"-m=^x", "-m", "x=y"}), "ya\r\n");
+  EXPECT_EQ(Processed("xa\r\nya\r\n", {"-m=^y", "-m", "x=y"}), "ya\r\n");
+}
+
+TEST(LineByLine, FilterIsCaseSensitiveUnlessItSwitchesItself) {
+  EXPECT_EQ(Processed("Ab\r\nab\r\n", {"-m=^a", "-m"}), "ab\r\n");
+  EXPECT_EQ(Processed("Ab\r\nab\r\n", {"-m=(?i)^a", "-m"}), "Ab\r\nab\r\n");
+  // -c is for plain pairs only.
+  EXPECT_EQ(Processed("Ab\r\nab\r\n", {"-c", "-m=^a", "-m"}), "ab\r\n");
+}
+
+// ---------------------------------------------------------------- pairs
+
+TEST(LineByLine, PairsApplyInOrderEachOnThePreviousResult) {
+  EXPECT_EQ(Processed("abc\r\n", {"a=b", "b=c"}), "ccc\r\n\r\n");
+  EXPECT_EQ(Processed("abc\r\n", {"b=c", "a=b"}), "bcc\r\n\r\n");
+}
+
+TEST(LineByLine, CaseFlagTogglesPlainSearch) {
+  EXPECT_EQ(Processed("aA\r\n", {"a=x"}), "xx\r\n\r\n");
+  EXPECT_EQ(Processed("aA\r\n", {"-c", "a=x"}), "xA\r\n\r\n");
+  EXPECT_EQ(Processed("aA\r\n", {"-c", "-c", "a=x"}), "xx\r\n\r\n");
+}
+
+TEST(LineByLine, ReplacementMayHoldLineBreaksAndNul) {
+  EXPECT_EQ(Processed("a-b\r\n", {"-=\\r\\n"}), "a\r\nb\r\n\r\n");
+  EXPECT_EQ(Processed("a-b\r\n", {"-=\\x00"}), std::string("a\0b\r\n\r\n", 7));
+  EXPECT_EQ(Processed(std::string("a\0b\r\n", 5), {"\\x00=+"}), "a+b\r\n\r\n");
+}
+
+TEST(LineByLine, RegexReplacesWithTemplates) {
+  EXPECT_EQ(Processed("ab\r\nb\r\n", {"-r", "(a)(b)=$2$1"}), "ba\r\nb\r\n\r\n");
+  EXPECT_EQ(Processed("axb\r\n", {"-r", "x*=-"}), "-a--b-\r\n\r\n");
+}
+
+TEST(LineByLine, RegexWithMatchOnlyNeedsEveryPairToMatch) {
+  const std::string input = "ab\r\na\r\nb\r\n\r\nba\r\n";
+  EXPECT_EQ(Processed(input, {"-r", "-m", "a=X", "b=Y"}), "XY\r\nYX\r\n");
+  // The second pair sees the first one's result.
+  EXPECT_EQ(Processed(input, {"-r", "-m", "a=b", "bb=Z"}), "Z\r\nZ\r\n");
+  EXPECT_EQ(Processed(input, {"-r", "a=X", "b=Y"}), "XY\r\nX\r\nY\r\n\r\nYX\r\n\r\n");
+}
+
+TEST(LineByLine, RegexMatchOnlyDoesNotOverruleTheFilter) {
+  EXPECT_EQ(Processed("ab\r\nxab\r\n", {"-m=^x", "-r", "-m", "a=A"}), "xAb\r\n");
+}
+
+// ---------------------------------------------------------------- header, footer
+
+TEST(LineByLine, HeaderAndFooterFrameTheLines) {
+  EXPECT_EQ(Processed("a\r\n", {"-h=HEAD", "-f=FOOT"}), "HEAD\r\na\r\n\r\nFOOT\r\n");
+  EXPECT_EQ(Processed("", {"-m", "-h=HEAD", "-f=FOOT"}), "HEAD\r\nFOOT\r\n");
+  // A header with a line break stays one written line; the pairs do not touch it.
+  EXPECT_EQ(Processed("x\r\n", {"-h=x\\ny", "x=z"}), "x\ny\r\nz\r\n\r\n");
+  EXPECT_EQ(Processed("a\r\n", {"-h=", "-f="}), "a\r\n\r\n");
+}
+
+TEST(LineByLine, HeaderIsWrittenEvenWhenTheFilterDropsEveryLine) {
+  EXPECT_EQ(Processed("a\r\nb\r\n", {"-m=^z", "-m", "-h=H"}), "H\r\n");
+}
+
+// ---------------------------------------------------------------- options
+
+TEST(LineByLine, NewlineAndZeroOptionsHaveNoEffect) {
+  const std::string input = std::string("a\0b\nc\r\n", 7);
+  const std::string plain = Processed(input);
+  EXPECT_EQ(plain, std::string("a\0b\r\nc\r\n\r\n", 10));
+  EXPECT_EQ(Processed(input, {"--unix"}), plain);
+  EXPECT_EQ(Processed(input, {"-dos"}), plain);
+  EXPECT_EQ(Processed(input, {"-0"}), plain);
+  EXPECT_EQ(Processed(input, {"-0=x02"}), plain);
+}
+
+TEST(LineByLine, WriteWithoutOutputFileGoesBesideTheInput) {
+  for (const char* quiet : {"-v", "-q"}) {
+    TempDir dir;
+    dir.Write("in.txt", "cat\r\n");
+    RunResult result = RunQuorve({quiet, "-l", "-w", "cat=dog", "in.txt"}, dir.path());
+    EXPECT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_EQ(dir.Read("in.txt.output"), "dog\r\n\r\n");
+    EXPECT_EQ(dir.Read("in.txt"), "cat\r\n");
+  }
+}
+
+TEST(LineByLine, WriteWithOutputFileUsesIt) {
+  TempDir dir;
+  dir.Write("in.txt", "cat\r\n");
+  RunResult result = RunQuorve({"-q", "-l", "-w", "-o=o.txt", "cat=dog", "in.txt"}, dir.path());
+  EXPECT_EQ(result.exitCode, 0) << result.err;
+  EXPECT_EQ(dir.Read("o.txt"), "dog\r\n\r\n");
+  EXPECT_FALSE(std::filesystem::exists(dir / "in.txt.output"));
+}
+
+TEST(LineByLine, OutputFileIsTruncated) {
+  TempDir dir;
+  dir.Write("out.txt", Repeat("old content\r\n", 100));
+  ModeRun run = RunOnFile(dir, "new\r\n", {});
+  EXPECT_EQ(run.result.exitCode, 0);
+  EXPECT_EQ(run.output, "new\r\n\r\n");
+}
+
+TEST(LineByLine, SecondFileNameIsTheOutputFile) {
+  TempDir dir;
+  dir.Write("in.txt", "a\n");
+  RunResult result = RunQuorve({"-q", "-l", "a=b", "in.txt", "second.txt"}, dir.path());
+  EXPECT_EQ(result.exitCode, 0) << result.err;
+  EXPECT_EQ(dir.Read("second.txt"), "b\r\n\r\n");
+}
+
+TEST(LineByLine, OutputOverTheInputReplacesItWithoutLosingIt) {
+  TempDir dir;
+  const std::string input = Repeat("cat and cat\n", 5000);
+  dir.Write("in.txt", input);
+  RunResult result = RunQuorve({"-q", "-l", "cat=dog", "-o=in.txt", "in.txt"}, dir.path());
+  EXPECT_EQ(result.exitCode, 0) << result.err;
+  EXPECT_EQ(dir.Read("in.txt"), Repeat("dog and dog\r\n", 5000) + "\r\n");
+  // No temporary file is left behind.
+  int entries = 0;
+  for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(dir.path())) {
+    ++entries;
+  }
+  EXPECT_EQ(entries, 1);
+}
+
+TEST(LineByLine, LongLinesComeBackWhole) {
+  for (int length : {255, 256, 100000}) {
+    SCOPED_TRACE(length);
+    const std::string a(length, 'a');
+    const std::string b(length, 'b');
+    EXPECT_EQ(Processed(a + "\r\n" + a, {"a=b"}), b + "\r\n" + b + "\r\n\r\n");
+  }
+}
+
+// ---------------------------------------------------------------- failures
+
+TEST(LineByLine, MissingInputIsAnError) {
+  TempDir dir;
+  RunResult result = RunQuorve({"-q", "-l", "a=b", "missing.txt"}, dir.path());
+  EXPECT_EQ(result.exitCode, 1);
+  const std::string full = (dir / "missing.txt").string();
+  EXPECT_NE(result.out.find("Error: File not found: " + full), std::string::npos) << result.out;
+}
+
+TEST(LineByLine, FolderAsInputIsNotFound) {
+  TempDir dir;
+  std::filesystem::create_directory(dir / "sub");
+  RunResult result = RunQuorve({"-q", "-l", "sub"}, dir.path());
+  EXPECT_EQ(result.exitCode, 1);
+  EXPECT_NE(result.out.find("Error: File not found: "), std::string::npos) << result.out;
+}
+
+TEST(LineByLine, OutputThatCannotBeCreatedIsReported) {
+  TempDir dir;
+  dir.Write("in.txt", "a\r\n");
+  RunResult result = RunQuorve({"-q", "-l", "-o=nofolder/out.txt", "in.txt"}, dir.path());
+  EXPECT_EQ(result.exitCode, 1);
+  const std::string full = (dir / "nofolder" / "out.txt").string();
+  EXPECT_NE(result.err.find("EFCreateError"), std::string::npos) << result.err;
+  EXPECT_NE(result.err.find("Cannot create file \"" + full + "\". "), std::string::npos)
+      << result.err;
+  EXPECT_EQ(result.err.find("I/O error"), std::string::npos) << result.err;
+  EXPECT_EQ(result.out, "");
+  EXPECT_EQ(dir.Read("in.txt"), "a\r\n");
+}
+
+// A file this process cannot open for reading: a mode-000 file for an ordinary
+// user; for root, a kernel attribute that has no read operation, if there is one.
+std::string UnreadableFile(const TempDir& dir) {
+  if (!e2e::RunningAsRoot()) {
+    dir.Write("locked.txt", "secret\r\n");
+    std::filesystem::permissions(dir / "locked.txt", std::filesystem::perms::none);
+    return (dir / "locked.txt").string();
+  }
+  const std::string candidate = "/sys/bus/cpu/uevent";
+  std::error_code ec;
+  if (!std::filesystem::is_regular_file(candidate, ec)) return "";
+  std::ifstream probe(candidate, std::ios::binary);
+  return probe ? "" : candidate;
+}
+
+TEST(LineByLine, InputThatCannotBeOpenedIsReported) {
+  TempDir dir;
+  const std::string unreadable = UnreadableFile(dir);
+  if (unreadable.empty()) {
+    GTEST_SKIP() << "running as root and no file here refuses root's reading";
+  }
+  RunResult result = RunQuorve({"-q", "-l", "-o=out.txt", unreadable}, dir.path());
+  EXPECT_EQ(result.exitCode, 1);
+  EXPECT_NE(result.err.find("EFOpenError"), std::string::npos) << result.err;
+  EXPECT_NE(result.err.find("Cannot open file \"" + unreadable + "\". "), std::string::npos)
+      << result.err;
+  EXPECT_FALSE(std::filesystem::exists(dir / "out.txt"));
+  EXPECT_EQ(result.out, "");
+}
+
+TEST(LineByLine, FullDiskIsReported) {
+  if (!std::filesystem::exists("/dev/full")) GTEST_SKIP() << "no /dev/full here";
+  TempDir dir;
+  for (const std::string& input : {std::string("a\r\n"), Repeat("0123456789\r\n", 100000)}) {
+    dir.Write("in.txt", input);
+    RunResult result = RunQuorve({"-q", "-l", "-o=/dev/full", "in.txt"}, dir.path());
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_NE(result.err.find("EInOutError"), std::string::npos) << result.err;
+    EXPECT_NE(result.err.find("Disk full"), std::string::npos) << result.err;
+  }
+}
+
+TEST(LineByLine, InvalidFilterIsReportedAfterKeepingWhatWasWritten) {
+  TempDir dir;
+  ModeRun run = RunOnFile(dir, "\r\nz\r\n", {"-h=HEAD", "-m=(z"});
+  EXPECT_EQ(run.result.exitCode, 1);
+  EXPECT_NE(run.result.err.find("ERegExpr"), std::string::npos) << run.result.err;
+  EXPECT_EQ(run.result.err.find("EInOutError"), std::string::npos) << run.result.err;
+  EXPECT_EQ(run.output, "HEAD\r\n\r\n");
+}
+
+TEST(LineByLine, InvalidRegexPairIsReported) {
+  TempDir dir;
+  ModeRun run = RunOnFile(dir, "a\r\nb\r\n", {"-r", "a[=x"});
+  EXPECT_EQ(run.result.exitCode, 1);
+  EXPECT_NE(run.result.err.find("ERegExpr"), std::string::npos) << run.result.err;
+  EXPECT_EQ(run.output, "");
+}
+
+// Standard output into a pipe whose reading end is already closed.
+TEST(LineByLine, ClosedPipeIsAFailedWrite) {
+  TempDir dir;
+  dir.Write("in.txt", Repeat("0123456789abcdef\r\n", 200000));
+  int fds[2];
+  ASSERT_EQ(pipe(fds), 0);
+  close(fds[0]);
+  std::string binary = e2e::QuorveBinary();
+  std::vector<std::string> args{binary, "-q", "-l", "in.txt"};
+  std::vector<char*> argv;
+  for (auto& s : args) argv.push_back(s.data());
+  argv.push_back(nullptr);
+  const std::string errName = (dir / "err.txt").string();
+  int errFd = open(errName.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  ASSERT_GE(errFd, 0);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_adddup2(&actions, fds[1], 1);
+  posix_spawn_file_actions_adddup2(&actions, errFd, 2);
+  posix_spawn_file_actions_addchdir_np(&actions, dir.path().c_str());
+  pid_t pid = 0;
+  int rc = posix_spawn(&pid, binary.c_str(), &actions, nullptr, argv.data(), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  close(fds[1]);
+  close(errFd);
+  ASSERT_EQ(rc, 0);
+  int status = 0;
+  waitpid(pid, &status, 0);
+  ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << WTERMSIG(status);
+  EXPECT_EQ(WEXITSTATUS(status), 1);
+  EXPECT_NE(dir.Read("err.txt").find("EInOutError"), std::string::npos) << dir.Read("err.txt");
+}
+
+}  // namespace
