@@ -1,0 +1,319 @@
+#include "app/whole_text.h"
+
+#include <cstdint>
+#include <cstring>
+#include <limits>
+#include <memory>
+#include <utility>
+
+#include "faststrings/fast_strings.h"
+#include "faststrings/replace_all.h"
+#include "platform/files.h"
+#include "regex/regexpr.h"
+#include "text/file_stream.h"
+
+namespace {
+
+constexpr std::string_view kCrLf = "\r\n";
+// Read past the announced size in pieces of this many bytes (a growing file, or a
+// special file that reports no size).
+constexpr std::size_t kReadPiece = 64 * 1024;
+
+bool IsLineBreak(char c) {
+  return c == '\r' || c == '\n';
+}
+
+// Finds CR and LF bytes going forward. Each kind is searched with memchr and the
+// hit is remembered until the scan passes it, so text with only one kind of line
+// break costs one memchr per line.
+class ForwardBreaks {
+ public:
+  ForwardBreaks(const char* data, std::size_t size)
+      : data_(data), size_(size), lf_(Find(0, '\n')), cr_(Find(0, '\r')) {}
+
+  // Offset of the first CR or LF at or after pos, or the size when none.
+  std::size_t Next(std::size_t pos) {
+    if (lf_ < pos) lf_ = Find(pos, '\n');
+    if (cr_ < pos) cr_ = Find(pos, '\r');
+    return lf_ < cr_ ? lf_ : cr_;
+  }
+
+ private:
+  std::size_t Find(std::size_t pos, char c) const {
+    const void* hit = std::memchr(data_ + pos, c, size_ - pos);
+    return hit ? static_cast<std::size_t>(static_cast<const char*>(hit) - data_) : size_;
+  }
+
+  const char* data_;
+  std::size_t size_;
+  std::size_t lf_;
+  std::size_t cr_;
+};
+
+const char* LastByteBefore(const char* data, std::size_t end, char c) {
+#if defined(__GLIBC__)
+  return static_cast<const char*>(memrchr(data, c, end));
+#else
+  for (std::size_t i = end; i > 0; --i) {
+    if (data[i - 1] == c) return data + i - 1;
+  }
+  return nullptr;
+#endif
+}
+
+// The same going backward; positions are offsets + 1 so that 0 means "none".
+class BackwardBreaks {
+ public:
+  explicit BackwardBreaks(const char* data) : data_(data) {}
+
+  // Offset just behind the last CR or LF before end, or 0 when there is none.
+  std::size_t LineStartBefore(std::size_t end) {
+    if (!lfValid_ || lf_ > end) lf_ = FindBefore(end, '\n');
+    if (!crValid_ || cr_ > end) cr_ = FindBefore(end, '\r');
+    lfValid_ = crValid_ = true;
+    return lf_ > cr_ ? lf_ : cr_;
+  }
+
+ private:
+  std::size_t FindBefore(std::size_t end, char c) const {
+    const char* hit = LastByteBefore(data_, end, c);
+    return hit ? static_cast<std::size_t>(hit - data_) + 1 : 0;
+  }
+
+  const char* data_;
+  std::size_t lf_ = 0;
+  std::size_t cr_ = 0;
+  bool lfValid_ = false;
+  bool crValid_ = false;
+};
+
+// Length of the line break that starts at pos (CR LF counts as one break of two).
+std::size_t BreakLengthAt(const char* data, std::size_t size, std::size_t pos) {
+  return data[pos] == '\r' && pos + 1 < size && data[pos + 1] == '\n' ? 2 : 1;
+}
+
+std::size_t LengthWithCrLfEnds(const char* data, std::size_t size) {
+  ForwardBreaks breaks(data, size);
+  std::size_t total = 0;
+  std::size_t pos = 0;
+  while (pos < size) {
+    std::size_t brk = breaks.Next(pos);
+    total += brk - pos + kCrLf.size();
+    if (brk == size) break;
+    pos = brk + BreakLengthAt(data, size, brk);
+  }
+  return total;
+}
+
+// Every line end becomes CR LF, working from the back so that the text grows in
+// place. Once nothing is left to insert, the front is already right and stays.
+void ExpandToCrLf(std::string& text) {
+  const std::size_t oldSize = text.size();
+  const std::size_t newSize = LengthWithCrLfEnds(text.data(), oldSize);
+  if (newSize == oldSize) return;  // every line already ends with CR LF
+  text.resize(newSize);
+  char* d = text.data();
+  BackwardBreaks breaks(d);
+  std::size_t read = oldSize;
+  std::size_t write = newSize;
+  auto putCrLf = [&] {
+    write -= 2;
+    d[write] = '\r';
+    d[write + 1] = '\n';
+  };
+  auto moveLineEndingAt = [&] {
+    std::size_t start = breaks.LineStartBefore(read);
+    std::size_t length = read - start;
+    write -= length;
+    if (write != start) std::memmove(d + write, d + start, length);
+    read = start;
+  };
+  if (oldSize > 0 && !IsLineBreak(d[oldSize - 1])) {
+    putCrLf();
+    moveLineEndingAt();
+  }
+  while (write != read) {
+    read -= d[read - 1] == '\n' && read >= 2 && d[read - 2] == '\r' ? 2 : 1;
+    putCrLf();
+    moveLineEndingAt();
+  }
+}
+
+// Every line end becomes LF, working from the front: the text never grows except
+// by the LF of an unterminated last line, which is added first.
+void CompactToLf(std::string& text) {
+  if (!text.empty() && !IsLineBreak(text.back())) text.push_back('\n');
+  char* d = text.data();
+  const std::size_t size = text.size();
+  ForwardBreaks breaks(d, size);
+  std::size_t read = 0;
+  std::size_t write = 0;
+  while (read < size) {
+    std::size_t brk = breaks.Next(read);
+    std::size_t breakLength = BreakLengthAt(d, size, brk);
+    std::size_t length = brk - read;
+    if (write != read) std::memmove(d + write, d + read, length);
+    write += length;
+    d[write++] = '\n';
+    read = brk + breakLength;
+  }
+  text.resize(write);
+}
+
+void EndLinesWith(std::string& text, std::string_view lineEnd) {
+  if (lineEnd == kCrLf) {
+    ExpandToCrLf(text);
+  } else {
+    CompactToLf(text);
+  }
+}
+
+// The first byte 0 ends the text. A byte 0 right at the start still leaves one
+// empty line, which a lone LF stands for.
+std::size_t CutAtFirstZero(std::string& text) {
+  const void* zero = std::memchr(text.data(), 0, text.size());
+  if (!zero) return kNotCut;
+  std::size_t offset = static_cast<std::size_t>(static_cast<const char*>(zero) - text.data());
+  if (offset == 0) {
+    text.assign(1, '\n');
+  } else {
+    text.resize(offset);
+  }
+  return offset;
+}
+
+void SubstituteZeroBytes(std::string& text, char substitute) {
+  char* d = text.data();
+  const std::size_t size = text.size();
+  std::size_t pos = 0;
+  while (const void* zero = std::memchr(d + pos, 0, size - pos)) {
+    pos = static_cast<std::size_t>(static_cast<const char*>(zero) - d);
+    d[pos++] = substitute;
+  }
+}
+
+void ReadWholeStream(TFileStream& stream, std::string& text) {
+  const std::uint64_t announced = stream.Size() - stream.Position();
+  if (announced > std::numeric_limits<std::size_t>::max() / 2) throw EOutOfMemory();
+  const auto size = static_cast<std::size_t>(announced);
+  // Room for the CR of every LF-ended line of ordinary text, so the line ends can
+  // be rewritten without moving the text to a new buffer.
+  text.clear();
+  text.reserve(size + size / 8 + kReadPiece);
+  platform::AdviseHugePages(text.data(), text.capacity());
+  text.resize(size);
+  // One read normally; a short read is continued instead of losing the rest.
+  std::size_t got = 0;
+  while (got < size) {
+    std::size_t n = stream.Read(text.data() + got, size - got);
+    if (n == 0) break;
+    got += n;
+  }
+  text.resize(got);
+  for (;;) {
+    text.resize(got + kReadPiece);
+    std::size_t n = stream.Read(text.data() + got, kReadPiece);
+    got += n;
+    text.resize(got);
+    if (n == 0) break;
+  }
+}
+
+// Left to right, no overlap, the inserted text never searched again: the result
+// of ReplaceAll, built in the same buffer because it cannot outgrow the source.
+void ReplaceNotLongerInPlace(std::string& text, std::string_view search, std::string_view replace,
+                             bool caseSensitive) {
+  const auto searchLength = static_cast<std::int32_t>(search.size());
+  SkipTable table;
+  SearchFunction find;
+  if (caseSensitive) {
+    MakeSkipTable(search.data(), searchLength, table);
+    find = SkipSearch;
+  } else {
+    MakeSkipTableNoCase(search.data(), searchLength, table);
+    find = SkipSearchNoCase;
+  }
+  char* d = text.data();
+  const std::size_t size = text.size();
+  std::size_t read = 0;
+  std::size_t write = 0;
+  while (size - read >= search.size()) {
+    const char* match = find(d + read, search.data(), size - read, searchLength, table);
+    if (!match) break;
+    std::size_t gap = static_cast<std::size_t>(match - (d + read));
+    if (write != read) std::memmove(d + write, d + read, gap);
+    write += gap;
+    if (!replace.empty()) std::memcpy(d + write, replace.data(), replace.size());
+    write += replace.size();
+    read += gap + search.size();
+  }
+  if (write == read) return;
+  std::memmove(d + write, d + read, size - read);
+  text.resize(write + size - read);
+}
+
+}  // namespace
+
+std::size_t LoadJoinedText(const std::string& fileName, bool keepZeroBytes, char substitute,
+                           std::string& text) {
+  {
+    std::unique_ptr<TFileStream> stream = FileStreamOpen(fileName, kOpenReadDenyWrite);
+    ReadWholeStream(*stream, text);
+  }
+  std::size_t cut = keepZeroBytes ? kNotCut : CutAtFirstZero(text);
+  ExpandToCrLf(text);
+  if (keepZeroBytes && substitute != 0) SubstituteZeroBytes(text, substitute);
+  return cut;
+}
+
+std::size_t SplitAndEndLines(std::string& text, std::string_view lineEnd) {
+  std::size_t cut = CutAtFirstZero(text);
+  EndLinesWith(text, lineEnd);
+  return cut;
+}
+
+void ApplyPair(std::string& text, std::string& spare, std::string_view search,
+               std::string_view replace, bool caseSensitive, bool regexMode) {
+  if (regexMode) {
+    RegexReplaceInto(spare, search, text, replace, true);
+    text.swap(spare);
+    return;
+  }
+  if (search.empty() || text.empty()) return;
+  if (replace.size() <= search.size() &&
+      search.size() <= static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max())) {
+    ReplaceNotLongerInPlace(text, search, replace, caseSensitive);
+    return;
+  }
+  if (ReplaceAllInto(spare, text, search, replace, caseSensitive)) text.swap(spare);
+}
+
+void WriteWholeText(TextStream& stream, std::string_view header, std::string_view text,
+                    std::string_view footer, std::string_view lineEnd) {
+  if (!header.empty()) {
+    WriteTextBytes(stream, header);
+    WriteTextBytes(stream, lineEnd);
+  }
+  WriteTextBytes(stream, text);
+  if (!footer.empty()) {
+    WriteTextBytes(stream, footer);
+    WriteTextBytes(stream, lineEnd);
+  }
+  WriteTextLine(stream, {});
+}
+
+void WriteWholeTextToFile(const std::string& fileName, std::string_view header,
+                          std::string_view text, std::string_view footer,
+                          std::string_view lineEnd) {
+  std::unique_ptr<TFileStream> stream = FileStreamCreate(fileName);
+  if (!header.empty()) {
+    WriteAll(*stream, header);
+    WriteAll(*stream, lineEnd);
+  }
+  WriteAll(*stream, text);
+  if (!footer.empty()) {
+    WriteAll(*stream, footer);
+    WriteAll(*stream, lineEnd);
+  }
+  stream->Commit();
+}
