@@ -8,23 +8,34 @@
 #include <string_view>
 
 #include "platform/files.h"
+#include "text/exceptions.h"
 
 constexpr std::uint16_t kOpenReadDenyWrite = 0x20;
 constexpr std::uint16_t kCreateFile = 0xFFFF;
 
+// A read that failed part-way: loading goes no further rather than taking a
+// shortened text for the whole file.
+QUORVE_FAILURE_CLASS(EReadError, EFilerError);
+
 class TFileStream {
  public:
   virtual ~TFileStream();
-  // Reads up to count bytes; a failed read counts as having read nothing.
+  TFileStream(const TFileStream&) = delete;
+  TFileStream& operator=(const TFileStream&) = delete;
+
+  // Reads up to count bytes; a failed read counts as having read nothing
+  // (ReadFailure() then holds its code).
   std::size_t Read(char* buffer, std::size_t count);
   // Writes up to count bytes, returns how many were taken.
   std::size_t Write(const char* data, std::size_t count);
-  std::uint64_t Size();
+  std::uint64_t Size();  // 0 when it cannot be had
   std::uint64_t Position();
   void SeekTo(std::uint64_t position);
   // Makes the written bytes the file's content (a replacement is renamed over its
   // target); without it the destructor throws the bytes away. Raises on failure.
   void Commit();
+  // Code of the last failed read, 0 when none failed.
+  platform::ErrorCode ReadFailure() const { return readFailure_; }
 
  protected:
   friend std::unique_ptr<TFileStream> FileStreamOpen(const std::string&, std::uint16_t);
@@ -33,6 +44,7 @@ class TFileStream {
   platform::ReplacementFile file_;
   bool replacing_ = false;
   bool committed_ = false;
+  platform::ErrorCode readFailure_ = 0;
 };
 
 // EFOpenError "Cannot open file "%s". %s" when the file cannot be opened.
@@ -42,3 +54,15 @@ std::unique_ptr<TFileStream> FileStreamOpen(const std::string& fileName, std::ui
 std::unique_ptr<TFileStream> FileStreamCreate(const std::string& fileName);
 // All bytes or EWriteError "Stream write error".
 void WriteAll(TFileStream& stream, std::string_view bytes);
+
+// The bytes from the stream's position to its end, in one buffer filled by one read
+// (no byte is initialised twice). A file that shrank meanwhile gives what it still
+// held; a failing read raises EReadError "Stream read error".
+struct TFileBytes {
+  std::unique_ptr<char[]> data;
+  std::size_t size = 0;
+  char* begin() const { return data.get(); }
+  char* end() const { return data.get() + size; }
+  std::string_view View() const { return {data.get(), size}; }
+};
+TFileBytes ReadRemaining(TFileStream& stream);

@@ -45,6 +45,11 @@ class TStringList {
   virtual void Sort();
 
  protected:
+  // EStringListError "List index out of bounds (%d)" unless 0 <= index < Count().
+  void CheckIndex(std::int32_t index) const;
+  // Stores a line at an index already checked, with no sorting or key upkeep.
+  void InsertItem(std::int32_t index, std::string line, std::intptr_t object);
+
   struct Item {
     std::string text;
     std::intptr_t object = 0;

@@ -20,7 +20,7 @@ struct TextStream {
   TextStreamRole role = TextStreamRole::Ordinary;
   platform::FileHandle handle = platform::kInvalidHandle;
   bool onStandardHandle = false;
-  bool lineFlush = false;  // target is a character device
+  bool lineFlush = false;    // target is a character device
   std::vector<char> buffer;  // large: the block size is not observable
   std::size_t position = 0;  // reading: next unread byte; writing: bytes waiting
   std::size_t end = 0;       // reading: end of fetched bytes

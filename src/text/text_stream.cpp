@@ -1,0 +1,419 @@
+#include "text/text_stream.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "text/exceptions.h"
+#include "text/line_text.h"
+
+namespace {
+
+// Large enough that a line-by-line run over a big file makes few system calls.
+constexpr std::size_t kTextBufferSize = std::size_t{64} << 10;
+constexpr char kLf = '\n';
+constexpr char kCr = '\r';
+constexpr char kEndOfDataByte = 26;
+constexpr char kAppendCutByte = 14;
+constexpr std::size_t kAppendScanSize = 128;
+constexpr std::string_view kCrLf = "\r\n";
+
+constexpr std::int32_t kNotOpen = 103;
+constexpr std::int32_t kNotOpenForInput = 104;
+constexpr std::int32_t kNotOpenForOutput = 105;
+// A standard handle the process does not have (the platform's "invalid handle").
+constexpr std::int32_t kNoStandardHandle = 6;
+
+void StoreFailure(std::int32_t code) {
+  PendingStreamError() = code;
+}
+
+TextStream MakeProcessStream(TextStreamRole role) {
+  TextStream stream;
+  stream.role = role;
+  return stream;
+}
+
+void ResetBuffer(TextStream& stream) {
+  if (stream.buffer.size() != kTextBufferSize) stream.buffer.resize(kTextBufferSize);
+  stream.position = 0;
+  stream.end = 0;
+  stream.atEndOfData = false;
+}
+
+void CloseIfOpen(TextStream& stream) {
+  if (stream.mode != TextStreamMode::Closed) CloseText(stream);
+}
+
+platform::FileHandle StandardHandleFor(const TextStream& stream, bool forWriting) {
+  if (!forWriting) return platform::StandardInput();
+  return stream.role == TextStreamRole::Error ? platform::StandardError()
+                                              : platform::StandardOutput();
+}
+
+// The handle for the stream's name (a standard handle when it is empty), or 0 and
+// a stored failure code.
+bool AcquireHandle(TextStream& stream, bool forWriting, bool forUpdate,
+                   platform::FileHandle& handle) {
+  if (stream.name.empty()) {
+    handle = StandardHandleFor(stream, forWriting);
+    if (handle == platform::kInvalidHandle) {
+      StoreFailure(kNoStandardHandle);
+      return false;
+    }
+    stream.onStandardHandle = true;
+    return true;
+  }
+  platform::ErrorCode code = 0;
+  if (!forWriting) {
+    code = platform::OpenForReading(stream.name, handle);
+  } else if (forUpdate) {
+    code = platform::OpenForUpdate(stream.name, handle);
+  } else {
+    code = platform::CreateForWriting(stream.name, handle);
+  }
+  if (code != 0) {
+    StoreFailure(code);
+    return false;
+  }
+  stream.onStandardHandle = false;
+  return true;
+}
+
+void ReleaseHandle(const TextStream& stream, platform::FileHandle handle) {
+  if (!stream.onStandardHandle) platform::CloseFileHandle(handle);
+}
+
+// Removes the first byte 14 among the file's last bytes and everything after it,
+// then positions at the end. 0, or the failing step's code.
+platform::ErrorCode CutAtAppendMark(platform::FileHandle handle) {
+  std::uint64_t size = 0;
+  if (platform::ErrorCode code = platform::FileSizeOf(handle, size)) return code;
+  const std::uint64_t tailSize = std::min<std::uint64_t>(size, kAppendScanSize);
+  const std::uint64_t tailStart = size - tailSize;
+  std::uint64_t reached = 0;
+  if (tailSize > 0) {
+    if (platform::ErrorCode code = platform::SeekTo(handle, static_cast<std::int64_t>(tailStart),
+                                                    platform::SeekOrigin::Begin, reached)) {
+      return code;
+    }
+    char tail[kAppendScanSize];
+    std::size_t got = 0;
+    if (platform::ErrorCode code = platform::ReadBytes(handle, tail, tailSize, got)) return code;
+    const char* mark = std::find(tail, tail + got, kAppendCutByte);
+    if (mark != tail + got) {
+      const auto cutAt =
+          static_cast<std::int64_t>(tailStart + static_cast<std::uint64_t>(mark - tail));
+      if (platform::ErrorCode code =
+              platform::SeekTo(handle, cutAt, platform::SeekOrigin::Begin, reached)) {
+        return code;
+      }
+      if (platform::ErrorCode code = platform::TruncateAtPosition(handle)) return code;
+    }
+  }
+  return platform::SeekTo(handle, 0, platform::SeekOrigin::End, reached);
+}
+
+void OpenForOutput(TextStream& stream, bool append) {
+  CloseIfOpen(stream);
+  platform::FileHandle handle = platform::kInvalidHandle;
+  if (!AcquireHandle(stream, true, append, handle)) return;
+  const platform::HandleType type = platform::TypeOfHandle(handle);
+  if (type == platform::HandleType::Unknown) {
+    ReleaseHandle(stream, handle);
+    StoreFailure(kNotOpenForOutput);
+    return;
+  }
+  if (append && type == platform::HandleType::Disk) {
+    if (platform::ErrorCode code = CutAtAppendMark(handle)) {
+      ReleaseHandle(stream, handle);
+      StoreFailure(code);
+      return;
+    }
+  }
+  ResetBuffer(stream);
+  stream.handle = handle;
+  stream.lineFlush = type == platform::HandleType::Character;
+  stream.mode = TextStreamMode::Writing;
+}
+
+bool EnsureReading(TextStream& stream) {
+  if (stream.mode == TextStreamMode::Reading) return true;
+  if (stream.role == TextStreamRole::Input) OpenTextRead(stream);
+  if (stream.mode == TextStreamMode::Reading) return true;
+  StoreFailure(kNotOpenForInput);
+  return false;
+}
+
+bool EnsureWriting(TextStream& stream) {
+  if (stream.mode == TextStreamMode::Writing) return true;
+  if (stream.role == TextStreamRole::Output || stream.role == TextStreamRole::Error) {
+    OpenTextWrite(stream);
+  }
+  if (stream.mode == TextStreamMode::Writing) return true;
+  StoreFailure(kNotOpenForOutput);
+  return false;
+}
+
+// Moves the unconsumed bytes to the front and reads more behind them. False at the
+// end of the data (which stays the end from then on) and after a failed read
+// (stored; the next fetch reads again).
+bool Refill(TextStream& stream) {
+  if (stream.atEndOfData) return false;
+  const std::size_t kept = stream.end - stream.position;
+  char* const base = stream.buffer.data();
+  if (kept > 0 && stream.position > 0) std::memmove(base, base + stream.position, kept);
+  stream.position = 0;
+  stream.end = kept;
+  std::size_t got = 0;
+  const platform::ErrorCode code =
+      platform::ReadBytes(stream.handle, base + kept, stream.buffer.size() - kept, got);
+  if (code != 0) {
+    StoreFailure(code);
+    return false;
+  }
+  if (got == 0) {
+    stream.atEndOfData = true;
+    return false;
+  }
+  stream.end += got;
+  return true;
+}
+
+// The byte after a CR at the read position, fetching it when needed; false when
+// the data ends right after the CR.
+bool ByteAfterCr(TextStream& stream, char& next) {
+  if (stream.position + 1 == stream.end && !Refill(stream)) return false;
+  if (stream.position + 1 == stream.end) return false;
+  next = stream.buffer[stream.position + 1];
+  return true;
+}
+
+bool FlushBuffer(TextStream& stream) {
+  if (stream.position == 0) return true;
+  std::size_t written = 0;
+  const platform::ErrorCode code =
+      platform::WriteBytes(stream.handle, stream.buffer.data(), stream.position, written);
+  stream.position = 0;
+  if (code != 0) {
+    StoreFailure(code);
+    return false;
+  }
+  return true;
+}
+
+void PutBytes(TextStream& stream, std::string_view bytes) {
+  const std::size_t room = stream.buffer.size() - stream.position;
+  if (bytes.size() <= room) {
+    std::memcpy(stream.buffer.data() + stream.position, bytes.data(), bytes.size());
+    stream.position += bytes.size();
+    return;
+  }
+  if (!FlushBuffer(stream)) return;  // a failed write drops the rest of the text
+  if (bytes.size() >= stream.buffer.size()) {
+    // Large texts go out from the caller's memory rather than through the buffer.
+    std::size_t written = 0;
+    const platform::ErrorCode code =
+        platform::WriteBytes(stream.handle, bytes.data(), bytes.size(), written);
+    if (code != 0) StoreFailure(code);
+    return;
+  }
+  std::memcpy(stream.buffer.data(), bytes.data(), bytes.size());
+  stream.position = bytes.size();
+}
+
+}  // namespace
+
+TextStream& InputText() {
+  static TextStream stream = MakeProcessStream(TextStreamRole::Input);
+  return stream;
+}
+
+TextStream& OutputText() {
+  static TextStream stream = MakeProcessStream(TextStreamRole::Output);
+  return stream;
+}
+
+TextStream& ErrorText() {
+  static TextStream stream = MakeProcessStream(TextStreamRole::Error);
+  return stream;
+}
+
+std::int32_t& PendingStreamError() {
+  thread_local std::int32_t code = 0;
+  return code;
+}
+
+std::string IoErrorMessage(std::int32_t code) {
+  switch (code) {
+    case 2:
+      return "File not found";
+    case 3:
+      return "Invalid filename";
+    case 4:
+      return "Too many open files";
+    case 5:
+      return "File access denied";
+    case 100:
+      return "Read beyond end of file";
+    case 101:
+      return "Disk full";
+    case 106:
+      return "Invalid numeric input";
+    default:
+      return "I/O error " + std::to_string(code);
+  }
+}
+
+void BindTextFile(TextStream& stream, std::string_view name) {
+  stream.name.assign(name);
+  stream.mode = TextStreamMode::Closed;
+  stream.handle = platform::kInvalidHandle;
+  stream.onStandardHandle = false;
+  stream.lineFlush = false;
+  stream.position = 0;
+  stream.end = 0;
+  stream.atEndOfData = false;
+}
+
+void OpenTextRead(TextStream& stream) {
+  CloseIfOpen(stream);
+  platform::FileHandle handle = platform::kInvalidHandle;
+  if (!AcquireHandle(stream, false, false, handle)) return;
+  ResetBuffer(stream);
+  stream.handle = handle;
+  stream.lineFlush = false;
+  stream.mode = TextStreamMode::Reading;
+}
+
+void OpenTextWrite(TextStream& stream) {
+  OpenForOutput(stream, false);
+}
+
+void OpenTextAppend(TextStream& stream) {
+  OpenForOutput(stream, true);
+}
+
+std::string ReadTextLine(TextStream& stream) {
+  std::string line;
+  ReadTextLineInto(stream, line);
+  return line;
+}
+
+void ReadTextLineInto(TextStream& stream, std::string& line) {
+  line.clear();
+  if (!EnsureReading(stream)) return;
+  for (;;) {
+    if (stream.position == stream.end && !Refill(stream)) return;
+    const char* const base = stream.buffer.data();
+    const char* const from = base + stream.position;
+    const char* const stop = FindAnyOf3(from, base + stream.end, kLf, kCr, kEndOfDataByte);
+    line.append(from, stop);
+    stream.position = static_cast<std::size_t>(stop - base);
+    if (stream.position == stream.end) continue;
+    if (*stop == kLf) return;  // left for SkipLineEnd
+    if (*stop == kEndOfDataByte) {
+      ++stream.position;
+      return;
+    }
+    char next = 0;
+    if (ByteAfterCr(stream, next) && next == kLf) return;  // CR LF left for SkipLineEnd
+    ++stream.position;                                     // a lone CR is dropped
+  }
+}
+
+void SkipLineEnd(TextStream& stream) {
+  if (!EnsureReading(stream)) return;
+  for (;;) {
+    if (stream.position == stream.end && !Refill(stream)) return;
+    const char* const base = stream.buffer.data();
+    const char* const stop =
+        FindAnyOf3(base + stream.position, base + stream.end, kLf, kCr, kEndOfDataByte);
+    stream.position = static_cast<std::size_t>(stop - base);
+    if (stream.position == stream.end) continue;
+    if (*stop == kLf) {
+      ++stream.position;
+      return;
+    }
+    if (*stop == kEndOfDataByte) return;  // the end of the data is never consumed here
+    char next = 0;
+    const bool haveNext = ByteAfterCr(stream, next);
+    ++stream.position;
+    if (!haveNext) return;
+    if (next == kLf) {
+      ++stream.position;
+      return;
+    }
+  }
+}
+
+bool AtEndOfText(TextStream& stream) {
+  if (!EnsureReading(stream)) return true;
+  if (stream.position == stream.end && !Refill(stream)) return true;
+  return stream.buffer[stream.position] == kEndOfDataByte;
+}
+
+void WriteTextLine(TextStream& stream, std::string_view text) {
+  if (!EnsureWriting(stream)) return;
+  PutBytes(stream, text);
+  if (!EnsureWriting(stream)) return;
+  PutBytes(stream, kCrLf);
+  if (stream.lineFlush) FlushBuffer(stream);
+}
+
+void WriteTextBytes(TextStream& stream, std::string_view text) {
+  if (!EnsureWriting(stream)) return;
+  PutBytes(stream, text);
+  if (stream.lineFlush) FlushBuffer(stream);
+}
+
+void FlushText(TextStream& stream) {
+  switch (stream.mode) {
+    case TextStreamMode::Writing:
+      FlushBuffer(stream);
+      return;
+    case TextStreamMode::Reading:
+      return;
+    case TextStreamMode::Closed:
+      if (stream.role != TextStreamRole::Output && stream.role != TextStreamRole::Error) {
+        StoreFailure(kNotOpen);
+      }
+      return;
+  }
+}
+
+void CloseText(TextStream& stream) {
+  switch (stream.mode) {
+    case TextStreamMode::Closed:
+      if (stream.role != TextStreamRole::Input) StoreFailure(kNotOpen);
+      return;
+    case TextStreamMode::Writing:
+      // A stream whose last bytes could not be written stays open, its failure pending.
+      if (!FlushBuffer(stream) || stream.onStandardHandle) return;
+      break;
+    case TextStreamMode::Reading:
+      stream.position = 0;
+      stream.end = 0;
+      stream.atEndOfData = false;
+      break;
+  }
+  const platform::FileHandle handle = stream.handle;
+  const bool standard = stream.onStandardHandle;
+  stream.handle = platform::kInvalidHandle;
+  stream.mode = TextStreamMode::Closed;
+  stream.onStandardHandle = false;
+  if (standard) return;
+  if (platform::ErrorCode code = platform::CloseFileHandle(handle)) StoreFailure(code);
+}
+
+void CheckStreamError() {
+  const std::int32_t code = PendingStreamError();
+  if (code == 0) return;
+  PendingStreamError() = 0;
+  throw EInOutError(IoErrorMessage(code), code);
+}
+
+void CloseProcessStreams() {
+  CloseText(InputText());
+  CloseText(OutputText());
+  CloseText(ErrorText());
+}
