@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstring>
 #include <string>
+#include <utility>
 
 namespace platform::posix {
 
@@ -74,6 +75,10 @@ std::string TrimmedErrnoText(int errnoValue) {
   const char* found = PickErrorText(strerror_r(errnoValue, buffer, sizeof buffer), buffer);
   std::string text = found ? std::string(found) : "Unknown error " + std::to_string(errnoValue);
   if (text.size() > 256) text.resize(256);
+  return WithoutTrailingStopsAndBlanks(std::move(text));
+}
+
+std::string WithoutTrailingStopsAndBlanks(std::string text) {
   while (!text.empty() && (static_cast<unsigned char>(text.back()) <= 0x20 || text.back() == '.')) {
     text.pop_back();
   }

@@ -17,6 +17,9 @@ ErrorCode RecordFailure(int errnoValue);
 // code, otherwise the usual errno for it.
 int ErrnoBehindCode(ErrorCode code);
 
+// The text without trailing full stops and bytes <= 0x20. Pure.
+std::string WithoutTrailingStopsAndBlanks(std::string text);
+
 // strerror's text for an errno, without trailing full stops and bytes <= 0x20.
 std::string TrimmedErrnoText(int errnoValue);
 

@@ -1,0 +1,92 @@
+#include "platform/process.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <ctime>
+#include <filesystem>
+
+#include "platform/system.h"
+
+namespace {
+
+using Arguments = std::vector<std::string>;
+
+Arguments ArgumentsAfterStartUp(std::vector<std::string> argv) {
+  std::vector<char*> pointers;
+  for (std::string& argument : argv) pointers.push_back(argument.data());
+  pointers.push_back(nullptr);
+  platform::ProcessStartUp(static_cast<int>(argv.size()), pointers.data());
+  return platform::CommandLineArguments();
+}
+
+TEST(ProcessArguments, QuotesAreRemovedAndEmptyArgumentsDropped) {
+  EXPECT_EQ(ArgumentsAfterStartUp({"quorve", "\"a=b\"", "", "\"\"", "x\"y z\"w", "-o=\"out\""}),
+            Arguments({"a=b", "xy zw", "-o=out"}));
+  EXPECT_EQ(ArgumentsAfterStartUp({"quorve"}), Arguments());
+  EXPECT_EQ(ArgumentsAfterStartUp({"quorve", "\t", " "}), Arguments({"\t", " "}))
+      << "blanks are argument bytes once the shell has split";
+}
+
+TEST(ProcessIdentity, ExecutablePathIsTheRunningProgram) {
+  const std::string path = platform::ExecutablePath();
+  ASSERT_FALSE(path.empty());
+  EXPECT_EQ(path.front(), '/');
+  EXPECT_TRUE(std::filesystem::equivalent(path, "/proc/self/exe"));
+}
+
+TEST(ProcessIdentity, AddressesInTheProgramNameItsOwnFile) {
+  const std::string own = std::filesystem::path(platform::ExecutablePath()).filename();
+  const void* here = reinterpret_cast<const void*>(&ArgumentsAfterStartUp);
+  EXPECT_EQ(platform::ModuleNameOfAddress(here), own);
+  EXPECT_EQ(platform::ModuleNameOfAddress(nullptr), own);
+  EXPECT_EQ(platform::ModuleRelativeAddress(nullptr), 0u);
+  // Two places in the same module keep their distance once made relative.
+  const void* there = reinterpret_cast<const void*>(&platform::ExecutablePath);
+  auto distance = reinterpret_cast<std::intptr_t>(there) - reinterpret_cast<std::intptr_t>(here);
+  EXPECT_EQ(static_cast<std::int64_t>(platform::ModuleRelativeAddress(there)) -
+                static_cast<std::int64_t>(platform::ModuleRelativeAddress(here)),
+            distance);
+}
+
+TEST(ProcessIdentity, AddressesInALibraryNameTheLibrary) {
+  const void* inLibrary = reinterpret_cast<const void*>(&::getpid);
+  const std::string name = platform::ModuleNameOfAddress(inLibrary);
+  EXPECT_EQ(name.find('/'), std::string::npos) << name;
+  EXPECT_NE(name.find("libc"), std::string::npos) << name;
+}
+
+TEST(ProcessIdentity, OemConversionIsTheIdentityHere) {
+  const std::string bytes("\x80\xe9\0\r\n", 5);
+  EXPECT_EQ(platform::AnsiToOem(bytes), bytes);
+}
+
+TEST(SystemFacts, TimeZoneBiasAgreesWithTheCLibrary) {
+  const platform::TimeZoneState zone = platform::CurrentTimeZone();
+  ASSERT_TRUE(zone.known);
+  std::time_t now = std::time(nullptr);
+  std::tm utc = *std::gmtime(&now);
+  utc.tm_isdst = zone.daylight ? 1 : 0;
+  // mktime reads the UTC fields as local time: the difference is the bias.
+  double biasSeconds = std::difftime(std::mktime(&utc), now);
+  EXPECT_NEAR(biasSeconds / 60.0, zone.biasMinutes, 1.0);
+}
+
+TEST(SystemFacts, LocalDateTimeFieldsAreInRange) {
+  const platform::LocalDateTime t = platform::CurrentLocalDateTime();
+  EXPECT_GE(t.year, 2024);
+  EXPECT_TRUE(t.month >= 1 && t.month <= 12);
+  EXPECT_TRUE(t.day >= 1 && t.day <= 31);
+  EXPECT_TRUE(t.hour >= 0 && t.hour <= 23);
+  EXPECT_TRUE(t.minute >= 0 && t.minute <= 59);
+  EXPECT_TRUE(t.second >= 0 && t.second <= 60);
+  EXPECT_TRUE(t.millisecond >= 0 && t.millisecond <= 999);
+}
+
+TEST(SystemFacts, ComputerNameIsTheHostName) {
+  std::string name = platform::ComputerName();
+  EXPECT_FALSE(name.empty());
+  EXPECT_EQ(name.find('\0'), std::string::npos);
+}
+
+}  // namespace
