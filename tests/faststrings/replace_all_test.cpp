@@ -1,0 +1,189 @@
+#include "faststrings/replace_all.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+
+#include "faststrings/fast_strings.h"
+#include "faststrings/upper_table_guard.h"
+
+namespace {
+
+using namespace std::string_literals;
+using platform::CodePage;
+
+// Left to right, no overlap, replacement never rescanned; bytes compared
+// directly or through UpperTable.
+std::string NaiveReplaceAll(const std::string& source, const std::string& search,
+                            const std::string& replace, bool caseSensitive) {
+  if (search.empty()) return source;
+  auto equal = [&](char a, char b) {
+    return caseSensitive ? a == b
+                         : UpperTable[static_cast<std::uint8_t>(a)] ==
+                               UpperTable[static_cast<std::uint8_t>(b)];
+  };
+  std::string out;
+  std::size_t i = 0;
+  while (i + search.size() <= source.size()) {
+    std::size_t k = 0;
+    while (k < search.size() && equal(source[i + k], search[k])) ++k;
+    if (k == search.size()) {
+      out += replace;
+      i += search.size();
+    } else {
+      out += source[i++];
+    }
+  }
+  out.append(source, i);
+  return out;
+}
+
+struct ReplaceCase {
+  std::string source;
+  std::string search;
+  std::string replace;
+  bool caseSensitive;
+  std::string expected;
+};
+
+class ReplaceAllCaseTest : public ::testing::TestWithParam<ReplaceCase> {};
+
+TEST_P(ReplaceAllCaseTest, GivesExpectedBytes) {
+  const ReplaceCase& p = GetParam();
+  EXPECT_EQ(ReplaceAll(p.source, p.search, p.replace, p.caseSensitive), p.expected);
+  std::string into = "stale";
+  const bool replaced = ReplaceAllInto(into, p.source, p.search, p.replace, p.caseSensitive);
+  EXPECT_EQ(replaced ? into : p.source, p.expected);
+  if (!replaced) EXPECT_EQ(into, "stale");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    EdgeCases, ReplaceAllCaseTest,
+    ::testing::Values(
+        ReplaceCase{"aaa", "aa", "b", true, "ba"},
+        ReplaceCase{"abab", "ab", "abab", true, "abababab"},
+        ReplaceCase{"Hello HELLO", "hello", "x", false, "x x"},
+        ReplaceCase{"Hello HELLO", "hello", "x", true, "Hello HELLO"},
+        ReplaceCase{"ABC", "b", "x", false, "AxC"}, ReplaceCase{"abc", "B", "Xy", false, "aXyc"},
+        ReplaceCase{"a-b-c", "-", "", true, "abc"},
+        ReplaceCase{"a\r\nb\r\n", "\r\n", "", true, "ab"},
+        ReplaceCase{"a\r\nb\r\n", "\r\n", "\n", false, "a\nb\n"},
+        ReplaceCase{"a\nb\n", "\n", "\r\n", true, "a\r\nb\r\n"},
+        ReplaceCase{"ab", "abc", "x", true, "ab"}, ReplaceCase{"ab", "ab", "xy", true, "xy"},
+        ReplaceCase{"ab", "ab", "", true, ""}, ReplaceCase{"", "a", "b", true, ""},
+        ReplaceCase{"", "", "b", false, ""}, ReplaceCase{"abc", "", "zzz", true, "abc"},
+        ReplaceCase{"abc", "", "", false, "abc"},
+        ReplaceCase{"a\0b\0"s, "\0"s, "<0>", true, "a<0>b<0>"},
+        ReplaceCase{"a\0b\0c"s, "b\0c"s, "", true, "a\0"s},
+        ReplaceCase{"x\0y"s, "Y", "\0\0"s, false, "x\0\0\0"s},
+        ReplaceCase{"cat", "cat", "dog", true, "dog"},
+        ReplaceCase{"xcat", "cat", "dog", true, "xdog"},
+        ReplaceCase{"catx", "CAT", "dog", false, "dogx"}));
+
+TEST(ReplaceAllTest, FoldsCodePageLettersOnlyWhenTheCodePageHasThem) {
+  {
+    UpperTableGuard guard(CodePage::Windows1252);
+    EXPECT_EQ(ReplaceAll("caf\xC9 caf\xE9", "CAF\xE9", "tea", false), "tea tea");
+    EXPECT_EQ(ReplaceAll("\x9F\xFF", "\xFF", "y", false), "yy");
+    EXPECT_EQ(ReplaceAll("\xF7\xD7", "\xD7", "x", false), "\xF7x");
+  }
+  UpperTableGuard guard(CodePage::AsciiOnly);
+  EXPECT_EQ(ReplaceAll("caf\xC9 caf\xE9", "CAF\xE9", "tea", false), "caf\xC9 tea");
+}
+
+TEST(ReplaceAllTest, MatchesAcrossLongTextsAndBlockTails) {
+  // Matches in vector blocks, at the very start and the very end.
+  std::string source;
+  for (int i = 0; i < 500; ++i) source += (i % 7 == 0 ? "Cat" : "the dog ") + std::to_string(i);
+  source = "cat" + source + "CAT";
+  for (bool caseSensitive : {true, false}) {
+    EXPECT_EQ(ReplaceAll(source, "cat", "lion", caseSensitive),
+              NaiveReplaceAll(source, "cat", "lion", caseSensitive));
+    EXPECT_EQ(ReplaceAll(source, "cat", "", caseSensitive),
+              NaiveReplaceAll(source, "cat", "", caseSensitive));
+  }
+}
+
+TEST(ReplaceAllTest, IntoReusesTheCallersBuffer) {
+  std::string output;
+  output.reserve(4096);
+  const char* buffer = output.data();
+  for (const char* line : {"one cat", "two cats and a cat", "no match here", "cat"}) {
+    const std::string expected = NaiveReplaceAll(line, "cat", "tiger", true);
+    if (ReplaceAllInto(output, line, "cat", "tiger", true)) {
+      EXPECT_EQ(output, expected);
+    } else {
+      EXPECT_EQ(std::string(line), expected);
+    }
+    EXPECT_EQ(output.data(), buffer) << "reallocated for " << line;
+  }
+}
+
+TEST(ReplaceAllTest, IntoDoesNotKeepPreviousContent) {
+  std::string output(1000, 'z');
+  ASSERT_TRUE(ReplaceAllInto(output, "a.b", ".", "::", true));
+  EXPECT_EQ(output, "a::b");
+}
+
+TEST(ReplaceAllTest, LongReplacementAllocatesAboutTheOutput) {
+  // Few matches in a large source with a replacement 1000 times the search:
+  // sizing by the worst case would ask for gigabytes.
+  std::string source(8 << 20, '.');
+  for (std::size_t at = 0; at + 3 <= source.size(); at += 1 << 20) source.replace(at, 3, "cat");
+  const std::string replace(3000, 'R');
+  const std::string expected = NaiveReplaceAll(source, "cat", replace, true);
+  for (bool caseSensitive : {true, false}) {
+    const std::string result = ReplaceAll(source, "cat", replace, caseSensitive);
+    EXPECT_EQ(result, expected);
+    EXPECT_LE(result.capacity(), expected.size() + expected.size() / 4);
+    std::string into;
+    ASSERT_TRUE(ReplaceAllInto(into, source, "cat", replace, caseSensitive));
+    EXPECT_EQ(into.size(), expected.size());
+    EXPECT_LE(into.capacity(), expected.size() + expected.size() / 4);
+  }
+}
+
+TEST(ReplaceAllTest, ShrinkingResultGivesBackItsBuffer) {
+  const std::string source(4 << 20, 'x');
+  const std::string result = ReplaceAll(source, "xxxx", "", true);
+  EXPECT_TRUE(result.empty());
+  EXPECT_LT(result.capacity(), std::size_t{1} << 20);
+  const std::string halved = ReplaceAll(source, "xx", "y", true);
+  EXPECT_EQ(halved, std::string(2 << 20, 'y'));
+  EXPECT_LE(halved.capacity(), 2 * halved.size());
+}
+
+TEST(ReplaceAllTest, RandomAgreesWithNaiveReference) {
+  std::mt19937 random(7);
+  const std::string alphabet = "abAB\xE9\xC9\xFF\x9F\r\n"s + std::string(1, '\0');
+  auto randomText = [&](std::size_t maxLength, std::size_t minLength) {
+    std::string text(minLength + random() % (maxLength - minLength + 1), ' ');
+    for (char& c : text)
+      c = alphabet[random() % 3 == 0 ? random() % alphabet.size() : random() % 4];
+    return text;
+  };
+  std::string reused;
+  for (CodePage codePage : {CodePage::Windows1252, CodePage::AsciiOnly}) {
+    UpperTableGuard guard(codePage);
+    for (int round = 0; round < 8000; ++round) {
+      const std::string source = randomText(round % 10 == 0 ? 300 : 40, 0);
+      const std::string search = randomText(4, round % 50 == 0 ? 0 : 1);
+      const std::string replace = round % 5 == 0 ? "" : randomText(round % 7 == 0 ? 30 : 5, 0);
+      for (bool caseSensitive : {true, false}) {
+        const std::string expected = NaiveReplaceAll(source, search, replace, caseSensitive);
+        ASSERT_EQ(ReplaceAll(source, search, replace, caseSensitive), expected)
+            << "round " << round;
+        const std::string before = reused;
+        if (ReplaceAllInto(reused, source, search, replace, caseSensitive)) {
+          ASSERT_EQ(reused, expected) << "round " << round;
+        } else {
+          ASSERT_EQ(reused, before) << "round " << round;
+          ASSERT_EQ(source, expected) << "round " << round;
+        }
+      }
+    }
+  }
+}
+
+}  // namespace
