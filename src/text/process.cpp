@@ -90,5 +90,12 @@ std::string FormatFailureReport(std::string_view className, std::string_view mod
     platform::TerminateProcess(1);
   }
   reporting = false;
-  EndProcess(1);
+  try {
+    EndProcess(1);
+  } catch (const Exception& late) {
+    // A shutdown step failed: report that too. Steps run only once, so this ends.
+    ReportUnhandledFailure(late);
+  } catch (...) {
+    platform::TerminateProcess(1);
+  }
 }
