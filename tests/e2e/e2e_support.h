@@ -4,11 +4,16 @@
 #pragma once
 
 #include <fcntl.h>
+#include <poll.h>
+#include <pty.h>
+#include <signal.h>
 #include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -132,6 +137,77 @@ inline RunResult RunQuorve(const std::vector<std::string>& args,
   return result;
 }
 
-inline bool RunningAsRoot() { return geteuid() == 0; }
+struct TerminalRunResult {
+  int exitCode = -1;
+  std::string out;       // standard output (a file, not the terminal)
+  std::string terminal;  // everything written to the terminal (standard error)
+};
+
+// Runs quorve like RunQuorve, but with standard error on a pseudo-terminal of 80
+// columns and 24 rows; standard input is empty and standard output goes to a file.
+// A run that outlives timeoutSeconds is killed.
+inline TerminalRunResult RunQuorveOnTerminal(const std::vector<std::string>& args,
+                                             const std::filesystem::path& workDir,
+                                             int timeoutSeconds = 30) {
+  std::vector<std::string> argv_strings;
+  if (const char* runner = std::getenv("QUORVE_RUNNER"); runner && *runner) {
+    argv_strings.push_back(runner);
+  }
+  argv_strings.push_back(QuorveBinary());
+  argv_strings.insert(argv_strings.end(), args.begin(), args.end());
+  std::vector<char*> argv;
+  for (auto& s : argv_strings) argv.push_back(s.data());
+  argv.push_back(nullptr);
+  std::string dir = workDir.string();
+
+  std::string out_name = (std::filesystem::temp_directory_path() / "quorve-tty-XXXXXX").string();
+  int out_fd = mkstemp(out_name.data());
+  int in_fd = open("/dev/null", O_RDONLY);
+  if (out_fd < 0 || in_fd < 0) throw std::runtime_error("cannot capture output");
+
+  struct winsize size = {};
+  size.ws_row = 24;
+  size.ws_col = 80;
+  int master = -1;
+  pid_t pid = forkpty(&master, nullptr, nullptr, &size);
+  if (pid < 0) throw std::runtime_error("cannot open a pseudo-terminal");
+  if (pid == 0) {
+    dup2(in_fd, 0);
+    dup2(out_fd, 1);
+    if (chdir(dir.c_str()) != 0) _exit(126);
+    execvp(argv[0], argv.data());
+    _exit(127);
+  }
+  close(in_fd);
+  close(out_fd);
+
+  TerminalRunResult result;
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(timeoutSeconds);
+  char buffer[4096];
+  for (;;) {
+    if (std::chrono::steady_clock::now() > deadline) {
+      kill(pid, SIGKILL);
+      break;
+    }
+    struct pollfd ready = {master, POLLIN, 0};
+    int polled = poll(&ready, 1, 100);
+    if (polled < 0 && errno != EINTR) break;
+    if (polled <= 0) continue;
+    ssize_t n = read(master, buffer, sizeof buffer);
+    if (n <= 0) break;  // EIO once the program and its terminal are gone
+    result.terminal.append(buffer, static_cast<std::size_t>(n));
+  }
+  close(master);
+  int status = 0;
+  waitpid(pid, &status, 0);
+  result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  result.out = ReadFileBytes(out_name);
+  std::filesystem::remove(out_name);
+  return result;
+}
+
+inline bool RunningAsRoot() {
+  return geteuid() == 0;
+}
 
 }  // namespace e2e

@@ -1,0 +1,315 @@
+#include "app/command_line_parser.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "app/settings.h"
+#include "app_fixture.h"
+
+namespace apptest {
+namespace {
+
+using ParserTest = AppTest;
+
+struct FlagCase {
+  std::vector<std::string> forms;
+  bool TSettings::*field;
+  bool toggles;
+};
+
+std::string Upper(std::string text) {
+  for (char& c : text) {
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
+  }
+  return text;
+}
+
+const std::vector<FlagCase>& FlagCases() {
+  static const std::vector<FlagCase> cases = {
+      {{"/dos", "-dos"}, &TSettings::DosOutput, false},
+      {{"/c", "-c", "--case_sensitive"}, &TSettings::CaseSensitive, true},
+      {{"/l", "-l", "--line-by-line"}, &TSettings::LineByLine, false},
+      {{"/r", "-r", "--regexp"}, &TSettings::RegexMode, false},
+      {{"/w", "-w", "--write"}, &TSettings::WriteBack, false},
+      {{"/v", "-v", "--verbose"}, &TSettings::Verbose, false},
+      {{"/s", "-s", "--show"}, &TSettings::ShowOnly, false},
+      {{"/0", "-0", "--zero"}, &TSettings::ZeroBytesAllowed, false},
+      {{"/m", "-m", "--match"}, &TSettings::MatchOnly, false},
+      {{"--unix", "--unixformat"}, &TSettings::UnixNewlines, false},
+      {{"/q", "-q", "--quiet"}, &TSettings::Quiet, true},
+      {{"?", "/?", "-?", "--help"}, &TSettings::HelpRequested, true},
+  };
+  return cases;
+}
+
+TEST_F(ParserTest, EveryFlagFormInEitherCaseSetsItsFieldOnly) {
+  for (const FlagCase& flag : FlagCases()) {
+    for (const std::string& lowerForm : flag.forms) {
+      for (const std::string& form : {lowerForm, Upper(lowerForm)}) {
+        SCOPED_TRACE(form);
+        Settings = TSettings{};
+        ParseArguments({form});
+        EXPECT_TRUE(Settings.*flag.field);
+        EXPECT_TRUE(Settings.InputFile.empty()) << "taken as a file name";
+        EXPECT_EQ(SearchList->Count(), 0);
+        for (const FlagCase& other : FlagCases()) {
+          if (other.field == flag.field) continue;
+          bool linkedLineByLine =
+              flag.field == &TSettings::MatchOnly && other.field == &TSettings::LineByLine;
+          if (!linkedLineByLine) EXPECT_FALSE(Settings.*other.field) << other.forms[0];
+        }
+      }
+    }
+  }
+}
+
+TEST_F(ParserTest, ToggledFlagsGivenTwiceAreOffAgainOthersStayOn) {
+  for (const FlagCase& flag : FlagCases()) {
+    SCOPED_TRACE(flag.forms[0]);
+    Settings = TSettings{};
+    ParseArguments({flag.forms[0], Upper(flag.forms.back())});
+    EXPECT_EQ(Settings.*flag.field, !flag.toggles);
+  }
+}
+
+TEST_F(ParserTest, HelpFlagTogglesSyntaxAndHelpTogether) {
+  ParseArguments({"-?"});
+  EXPECT_TRUE(Settings.SyntaxRequested);
+  EXPECT_TRUE(Settings.HelpRequested);
+  ParseArguments({"--HELP"});
+  EXPECT_FALSE(Settings.SyntaxRequested);
+  EXPECT_FALSE(Settings.HelpRequested);
+}
+
+TEST_F(ParserTest, MatchFlagAlsoSelectsLineByLine) {
+  ParseArguments({"-M"});
+  EXPECT_TRUE(Settings.MatchOnly);
+  EXPECT_TRUE(Settings.LineByLine);
+}
+
+TEST_F(ParserTest, ZeroFlagLeavesTheSubstituteAlone) {
+  ParseArguments({"-0=x1F", "-0"});
+  EXPECT_TRUE(Settings.ZeroBytesAllowed);
+  EXPECT_EQ(Settings.ZeroSubstitute, 0x1F);
+}
+
+TEST_F(ParserTest, NearMissesOfFlagsAreFileNames) {
+  ScratchFolder folder;
+  // "--dos" has no alias; "-unix" lacks a dash; "c" lacks the dash; "-cc" is no option.
+  for (const std::string& argument : {"--dos", "-unix", "c", "-cc", "--quiet-mode", "-"}) {
+    SCOPED_TRACE(argument);
+    Settings = TSettings{};
+    ParseArguments({argument});
+    EXPECT_EQ(Settings.InputFile, folder.Full(argument));
+    EXPECT_FALSE(Settings.DosOutput || Settings.UnixNewlines || Settings.CaseSensitive ||
+                 Settings.Quiet);
+  }
+}
+
+TEST_F(ParserTest, HeaderAndFooterTakeDecodedValues) {
+  ParseArguments({"-h=Top\\tline", "--FOOTER=end\\e"});
+  EXPECT_EQ(Settings.Header, "Top\tline");
+  EXPECT_EQ(Settings.Footer, "end=");
+  ParseArguments({"/h=", "/f=x"});
+  EXPECT_EQ(Settings.Header, "");
+  EXPECT_EQ(Settings.Footer, "x");
+  EXPECT_EQ(SearchList->Count(), 0);
+}
+
+TEST_F(ParserTest, HeaderFromAFileIsItsContentWithLineEnds) {
+  ScratchFolder folder;
+  folder.Write("top.txt", "first\\x41\nsecond");
+  ParseArguments({"-h=top.txt"});
+  EXPECT_EQ(Settings.Header, "firstA\r\nsecond\r\n");
+}
+
+struct IntegerCase {
+  std::string argument;
+  std::int32_t expected;
+};
+
+TEST_F(ParserTest, LineLimitParsesOrBecomesZeroAndSelectsLineByLine) {
+  const std::vector<IntegerCase> cases = {
+      {"-n=10", 10},        {"/N=$1F", 31},  {"--number-of-lines=0x10", 16},
+      {"-n=abc", 0},        {"-n=", 0},      {"-n=-5", -5},
+      {"-n=2147483648", 0}, {"-n= 42 ", 42},  // the value is trimmed first
+  };
+  for (const IntegerCase& c : cases) {
+    SCOPED_TRACE(c.argument);
+    Settings = TSettings{};
+    ParseArguments({c.argument});
+    EXPECT_EQ(Settings.LineLimit, c.expected);
+    EXPECT_TRUE(Settings.LineByLine);
+  }
+}
+
+TEST_F(ParserTest, OccurrenceUsesTheMisspelledAliasOnly) {
+  ParseArguments({"-k=3"});
+  EXPECT_EQ(Settings.Occurrence, 3);
+  EXPECT_TRUE(Settings.OccurrenceGiven);
+  Settings = TSettings{};
+  ParseArguments({"--occurrance=x"});
+  EXPECT_EQ(Settings.Occurrence, 0);
+  EXPECT_TRUE(Settings.OccurrenceGiven);
+
+  Settings = TSettings{};
+  ParseArguments({"--occurrence=3"});
+  EXPECT_FALSE(Settings.OccurrenceGiven);
+  EXPECT_EQ(Pairs(), (std::vector<Pair>{{"--occurrence", "3"}}));
+}
+
+TEST_F(ParserTest, MatchExpressionIsTakenVerbatim) {
+  ParseArguments({"-m=^a\\n\\x41.*\\\\$"});
+  EXPECT_EQ(Settings.MatchExpression, "^a\\n\\x41.*\\\\$");
+  EXPECT_TRUE(Settings.LineByLine);
+  EXPECT_FALSE(Settings.MatchOnly);
+}
+
+TEST_F(ParserTest, OutputOptionExpandsToAFullPath) {
+  ScratchFolder folder;
+  ParseArguments({"-o=sub/../out.txt"});
+  EXPECT_EQ(Settings.OutputFile, folder.Full("out.txt"));
+  ParseArguments({"--OUT=/abs/./x.txt"});
+  EXPECT_EQ(Settings.OutputFile, "/abs/x.txt");
+}
+
+struct ZeroCase {
+  std::string argument;
+  int substitute;
+};
+
+TEST_F(ParserTest, ZeroValueSetsTheSubstituteFromCharactersTwoAndThree) {
+  const std::vector<ZeroCase> cases = {
+      {"-0=x1F", 0x1F}, {"-0=x7", 0x07},      {"-0=x", 0x01},   {"-0=5", 0x01},
+      {"-0=xZZ", 0x01}, {"-0=x1f", 0x1F},     {"-0=xFF", 0xFF}, {"-0=x100", 0x10},
+      {"-0=", 0x01},    {"--zero=$00", 0x00}, {"/0=-A", 0x0A},
+  };
+  for (const ZeroCase& c : cases) {
+    SCOPED_TRACE(c.argument);
+    Settings = TSettings{};
+    ParseArguments({c.argument});
+    EXPECT_TRUE(Settings.ZeroBytesAllowed);
+    EXPECT_EQ(Settings.ZeroSubstitute, c.substitute);
+    EXPECT_EQ(SearchList->Count(), 0);
+  }
+}
+
+TEST_F(ParserTest, AnythingElseWithAnEqualSignIsAPairSplitAtTheFirstOne) {
+  ParseArguments({"cat=dog", "=x", "a=", "k=v=w", "\t x \r=\n y\x01", "-C=D", "-hx=1"});
+  EXPECT_EQ(Pairs(), (std::vector<Pair>{{"cat", "dog"},
+                                        {"", "x"},
+                                        {"a", ""},
+                                        {"k", "v=w"},
+                                        {"x", "y"},
+                                        {"-C", "D"},
+                                        {"-hx", "1"}}));
+  EXPECT_TRUE(Settings.Header.empty());
+}
+
+TEST_F(ParserTest, TrimmedKeyStillFindsItsOption) {
+  ParseArguments({" -h\t= Top "});
+  EXPECT_EQ(Settings.Header, "Top");
+  EXPECT_EQ(SearchList->Count(), 0);
+}
+
+TEST_F(ParserTest, PairsKeepTheirOrderAmongFixedSets) {
+  ParseArguments({"a=b", "-fixbtm", "c=d"});
+  auto pairs = Pairs();
+  ASSERT_EQ(pairs.size(), 64u);
+  EXPECT_EQ(pairs.front(), (Pair{"a", "b"}));
+  EXPECT_EQ(pairs.back(), (Pair{"c", "d"}));
+}
+
+TEST_F(ParserTest, RegexFlagAffectsOnlyLaterPairs) {
+  ParseArguments({"\\n=\\t", "-r", "\\n=\\t", "\\q=\\\\"});
+  EXPECT_TRUE(Settings.RegexMode);
+  EXPECT_EQ(Pairs(), (std::vector<Pair>{{"\n", "\t"}, {"\\n", "\\t"}, {"\"", "\\\\"}}));
+}
+
+TEST_F(ParserTest, LetterPairsAreAppendedVerbatimInOrder) {
+  for (const std::string& form : {"-ps-sv", "/PS-SV", "--ps-text-svensk"}) {
+    SCOPED_TRACE(form);
+    SearchList = std::make_unique<TStringList>();
+    ReplaceList = std::make_unique<TStringList>();
+    ParseArguments({form});
+    EXPECT_EQ(Pairs(), (std::vector<Pair>{{"a*", "\xE5"},
+                                          {"a\"", "\xE4"},
+                                          {"o\"", "\xF6"},
+                                          {"u\"", "\xFC"},
+                                          {"o/", "\xF8"},
+                                          {"e`", "\xE8"},
+                                          {"A*", "\xC5"},
+                                          {"A\"", "\xC4"},
+                                          {"O\"", "\xD6"},
+                                          {"O/", "\xD8"},
+                                          {"U\"", "\xDC"},
+                                          {"E`", "\xC8"}}));
+  }
+}
+
+TEST_F(ParserTest, FixPairsAreADoubledBackslashThenEveryByteC0ToFC) {
+  ParseArguments({"-FIXBTM"});
+  auto pairs = Pairs();
+  ASSERT_EQ(pairs.size(), 62u);
+  EXPECT_EQ(pairs[0], (Pair{"\\\\", "\\"}));
+  for (std::size_t i = 1; i < pairs.size(); ++i) {
+    ASSERT_EQ(pairs[i].first.size(), 1u);
+    EXPECT_EQ(static_cast<unsigned char>(pairs[i].first[0]), 0xC0 + i - 1);
+    EXPECT_EQ(pairs[i].second, "?");
+  }
+}
+
+TEST_F(ParserTest, FixedSetsIgnoreRegexModeAndAreNotDecoded) {
+  ParseArguments({"-r", "-fixbtm"});
+  EXPECT_EQ(SearchList->Strings(0), "\\\\");
+  EXPECT_EQ(ReplaceList->Strings(0), "\\");
+}
+
+TEST_F(ParserTest, PlainArgumentsFillInputThenOutputAsFullPaths) {
+  ScratchFolder folder;
+  ParseArguments({"in.txt", "-c", "./sub/../out.txt"});
+  EXPECT_EQ(Settings.InputFile, folder.Full("in.txt"));
+  EXPECT_EQ(Settings.OutputFile, folder.Full("out.txt"));
+  EXPECT_TRUE(Settings.CaseSensitive);
+}
+
+TEST_F(ParserTest, AbsoluteFileNameStaysAbsolute) {
+  ParseArguments({"/data/../data/./pets.txt"});
+  EXPECT_EQ(Settings.InputFile, "/data/pets.txt");
+}
+
+TEST_F(ParserTest, OutputOptionLeavesTheInputSlotToThePlainArgument) {
+  ScratchFolder folder;
+  ParseArguments({"-o=out.txt", "in.txt"});
+  EXPECT_EQ(Settings.InputFile, folder.Full("in.txt"));
+  EXPECT_EQ(Settings.OutputFile, folder.Full("out.txt"));
+}
+
+using ParserDeathTest = ParserTest;
+
+TEST_F(ParserDeathTest, ThirdFileNameShowsHelpAndExitsWithZero) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  // The help page goes to standard output; keep it out of the test log.
+  auto parseQuietly = [](std::vector<std::string> arguments) {
+    if (!std::freopen("/dev/null", "w", stdout)) return;
+    ParseArguments(arguments);
+  };
+  EXPECT_EXIT(parseQuietly({"a.txt", "b.txt", "c.txt"}), ::testing::ExitedWithCode(0), "");
+  EXPECT_EXIT(parseQuietly({"-o=x", "a.txt", "b.txt"}), ::testing::ExitedWithCode(0), "");
+}
+
+TEST_F(ParserTest, AliasLookupIsASubstringTestOnTheWrappedLowerCasedKey) {
+  EXPECT_TRUE(MatchesAlias("|/c|-c|--case_sensitive|", "-C"));
+  EXPECT_TRUE(MatchesAlias("|/c|-c|--case_sensitive|", "-c|--CASE_SENSITIVE"));
+  EXPECT_FALSE(MatchesAlias("|/c|-c|--case_sensitive|", "c"));
+  EXPECT_FALSE(MatchesAlias("|/c|-c|--case_sensitive|", ""));
+  EXPECT_FALSE(MatchesAlias("|/c|-c|--case_sensitive|", "-c "));
+  // Only A..Z fold: a byte above 127 never matches an ASCII alias.
+  EXPECT_FALSE(MatchesAlias("|/dos|-dos|", "-d\xD6s"));
+}
+
+}  // namespace
+}  // namespace apptest

@@ -1,0 +1,344 @@
+// The command line, the screen messages and the exit codes, through the real program.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <regex>
+#include <string>
+#include <vector>
+
+#include "e2e/e2e_support.h"
+
+namespace {
+
+using e2e::RunQuorve;
+using e2e::RunQuorveOnTerminal;
+using e2e::TempDir;
+
+const std::string kCrLf = "\r\n";
+
+std::string HelpPage() {
+  const std::vector<std::string> lines = {
+      "",
+      "Options include (v1.17)",
+      "-c (--case_sensitive)\tdefault is not case sensitive",
+      "-q (--quiet)\tshow less on screen",
+      "-l (--line-by-line)\tdo search replace line-by-line (useful for huge files)",
+      "-r (--regexp)\tsearch is a regexp replaced by regexp",
+      "-m (--match)\toutput only matched lines from regexp above",
+      "-w (--write)\toverwrite input file with replaced content",
+      "--unix\tunix newline (\\n instead of \\r\\n)",
+      "",
+      "-h=header (--header)\tadd row(s) at top",
+      "-f=footer (--footer)\tadd row(s) at bottom",
+      "-o=output (--out)\toutput to file, default is input file changed! (with -w flag)",
+      "-m=regexp (--match)\tonly regexpr matched input lines",
+      "-n=number (--number-of-lines)\tonly first n lines (only with -l flag)",
+      "-k=number (--occurrence)\tonly replace n match (default all)",
+      "-0[=x01]  (--zero)\tallow hex00 in textfile, replaced with \\x01 at fileread (default "
+      "\\x01)",
+      "",
+      "search is the string to search for and replace with replace string",
+      "many search/replace pairs can be defiend",
+      "if search or replace is a file, the content from that file is used",
+      "search/replace string can include (not in --regexp):",
+      "\\n  = new line       #10",
+      "\\r  = carrige return #13",
+      "\\t  = tab char       #9",
+      "\\z  = end-of-file    #26",
+      "\\x00= character with hexcode 00, 2 characters! (only uppercase)",
+      "\\s00= n spaces, n=2 character hex number, (\\sFF=256 spaces, only uppercase)",
+      "\\\\  = \\",
+      "\\'  = '",
+      "\\q  = \" (also in --regexp) (or \\!)",
+      "\\e  = = (equal sign, also in --regexp)",
+      "",
+      "https://en.wikipedia.org/wiki/Regular_expression",
+      "",
+      "Latest version from: https://quorve.example.org/",
+      "Feedback: quorve@example.org (subject: quorve feedback)",
+  };
+  std::string page;
+  for (const auto& line : lines) page += line + kCrLf;
+  return page;
+}
+
+// The full path the program gives a name in the test folder (the folder as the
+// process sees it: links resolved).
+std::string FullName(const TempDir& dir, const std::string& name) {
+  return (std::filesystem::canonical(dir.path()) / name).string();
+}
+
+std::string NotFound(const std::string& fullPath) {
+  return "Error: File not found: " + fullPath + kCrLf;
+}
+
+// An existing regular file that cannot be opened for reading, or empty.
+std::string UnreadableFile(const TempDir& dir) {
+  if (!e2e::RunningAsRoot()) {
+    dir.Write("locked.txt", "secret\r\n");
+    std::filesystem::permissions(dir / "locked.txt", std::filesystem::perms::none);
+    return FullName(dir, "locked.txt");
+  }
+  const std::string writeOnly = "/proc/sys/vm/drop_caches";  // refused even to root
+  if (std::filesystem::is_regular_file(writeOnly) && !std::ifstream(writeOnly)) return writeOnly;
+  return "";
+}
+
+TEST(Cli, NoArgumentsReportsTheMissingInputAndFails) {
+  TempDir dir;
+  auto run = RunQuorve({}, dir.path());
+  EXPECT_EQ(run.exitCode, 1);
+  EXPECT_EQ(run.out, NotFound(""));
+  EXPECT_EQ(run.err, "");
+}
+
+TEST(Cli, EveryHelpFormWritesTheHelpPageAndSucceeds) {
+  TempDir dir;
+  for (const std::string& form : {"-?", "/?", "?", "--help", "--HELP"}) {
+    SCOPED_TRACE(form);
+    auto run = RunQuorve({form}, dir.path());
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_EQ(run.out, HelpPage());
+    EXPECT_EQ(run.err, "");
+  }
+}
+
+TEST(Cli, HelpGivenTwiceCancelsItself) {
+  TempDir dir;
+  auto run = RunQuorve({"-?", "-?"}, dir.path());
+  EXPECT_EQ(run.exitCode, 1);
+  EXPECT_EQ(run.out, NotFound(""));
+}
+
+TEST(Cli, HelpWithAnInputFileProcessesNothing) {
+  TempDir dir;
+  dir.Write("pets.txt", "cat\r\n");
+  auto run = RunQuorve({"-w", "cat=dog", "-?", "pets.txt"}, dir.path());
+  EXPECT_EQ(run.exitCode, 0);
+  EXPECT_EQ(run.out, HelpPage());
+  EXPECT_EQ(dir.Read("pets.txt"), "cat\r\n");
+}
+
+TEST(Cli, ThirdFileNameShowsTheHelpPageBeforeAnythingIsProcessed) {
+  TempDir dir;
+  dir.Write("a.txt", "cat\r\n");
+  auto run = RunQuorve({"-w", "cat=dog", "a.txt", "b.txt", "c.txt"}, dir.path());
+  EXPECT_EQ(run.exitCode, 0);
+  EXPECT_EQ(run.out, HelpPage());
+  EXPECT_EQ(run.err, "");
+  EXPECT_EQ(dir.Read("a.txt"), "cat\r\n");
+  EXPECT_FALSE(std::filesystem::exists(dir / "b.txt"));
+  EXPECT_FALSE(std::filesystem::exists(dir / "c.txt"));
+}
+
+TEST(Cli, ShowOnlyReadsAndWritesNothing) {
+  TempDir dir;
+  dir.Write("pets.txt", "cat\r\n");
+  auto withoutFile = RunQuorve({"-s", "cat=dog", "a=b"}, dir.path());
+  EXPECT_EQ(withoutFile.exitCode, 0);
+  EXPECT_EQ(withoutFile.out, "");
+  EXPECT_EQ(withoutFile.err, "");
+
+  auto withFile = RunQuorve({"--SHOW", "-w", "cat=dog", "pets.txt", "out.txt"}, dir.path());
+  EXPECT_EQ(withFile.exitCode, 0);
+  EXPECT_EQ(withFile.out, "");
+  EXPECT_EQ(dir.Read("pets.txt"), "cat\r\n");
+  EXPECT_FALSE(std::filesystem::exists(dir / "out.txt"));
+}
+
+TEST(Cli, MissingInputFileIsReportedWithItsFullPathInEitherMode) {
+  TempDir dir;
+  const std::vector<std::vector<std::string>> runs = {
+      {"cat=dog", "missing.txt"},   {"-q", "cat=dog", "missing.txt"}, {"-q", "-q", "missing.txt"},
+      {"-l", "sub/../missing.txt"}, {"-n=5", "./missing.txt"},
+  };
+  for (const auto& args : runs) {
+    SCOPED_TRACE(args.front());
+    auto run = RunQuorve(args, dir.path());
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(run.out, NotFound(FullName(dir, "missing.txt")));
+    EXPECT_EQ(run.err, "");
+  }
+}
+
+TEST(Cli, CaseToggleAndPairsReachTheWholeFileRun) {
+  TempDir dir;
+  dir.Write("pets.txt", "Cat cat\r\ncat\n");
+  auto sensitive = RunQuorve({"-c", "cat=dog", "pets.txt"}, dir.path());
+  EXPECT_EQ(sensitive.exitCode, 0);
+  EXPECT_EQ(sensitive.out, "Cat dog\r\ndog\r\n\r\n");
+  auto toggledBack = RunQuorve({"-c", "-C", "cat=dog", "pets.txt"}, dir.path());
+  EXPECT_EQ(toggledBack.exitCode, 0);
+  EXPECT_EQ(toggledBack.out, "dog dog\r\ndog\r\n\r\n");
+}
+
+TEST(Cli, DecodedPairsApplyInOrderAcrossLineEnds) {
+  TempDir dir;
+  dir.Write("pets.txt", "cat\r\ndog\r\n");
+  dir.Write("search.txt", "dog\n");
+  auto run = RunQuorve({"cat\\r\\n=\\x41\\s02", "A=\\q", "search.txt=bird\\e\\r\\n", "pets.txt"},
+                       dir.path());
+  EXPECT_EQ(run.exitCode, 0);
+  EXPECT_EQ(run.out, "\"  bird=\r\n\r\n");
+}
+
+TEST(Cli, PairsDecodedBeforeRegexFlagKeepPlainEscapes) {
+  TempDir dir;
+  dir.Write("text.txt", "ab [ab]\r\n");
+  // Decoded plainly, \x5B and \x5D are brackets, which the expression reads as a class.
+  auto plainFirst = RunQuorve({"\\x5Bab\\x5D=!", "-r", "text.txt"}, dir.path());
+  EXPECT_EQ(plainFirst.exitCode, 0);
+  EXPECT_EQ(plainFirst.out, "!! [!!]\r\n\r\n");
+  // Given after -r, the escapes reach the engine, which reads them as literal brackets.
+  auto regexFirst = RunQuorve({"-r", "\\x5Bab\\x5D=!", "text.txt"}, dir.path());
+  EXPECT_EQ(regexFirst.exitCode, 0);
+  EXPECT_EQ(regexFirst.out, "ab !\r\n\r\n");
+}
+
+TEST(Cli, DoubledBackslashInRegexModeMatchesOneBackslash) {
+  TempDir dir;
+  dir.Write("path.txt", "c:\\dir\\file\r\n");
+  auto run = RunQuorve({"-r", "\\\\=/", "path.txt"}, dir.path());
+  EXPECT_EQ(run.exitCode, 0);
+  EXPECT_EQ(run.out, "c:/dir/file\r\n\r\n");
+}
+
+// "Exception <class> in module quorve at <8 hex digits>." CR LF <message> CR LF CR LF
+void ExpectFailureReport(const std::string& err, const std::string& className,
+                         const std::string& message) {
+  static const std::regex firstLine("Exception ([A-Za-z]+) in module quorve at [0-9A-F]{8}\\.");
+  std::size_t firstEnd = err.find(kCrLf);
+  ASSERT_NE(firstEnd, std::string::npos) << err;
+  std::smatch match;
+  std::string first = err.substr(0, firstEnd);
+  ASSERT_TRUE(std::regex_match(first, match, firstLine)) << first;
+  EXPECT_EQ(match[1].str(), className);
+  EXPECT_EQ(err.substr(firstEnd + 2), message + kCrLf + kCrLf);
+}
+
+TEST(Cli, UnreadableSearchFileEndsTheRunWhileParsing) {
+  TempDir dir;
+  std::string locked = UnreadableFile(dir);
+  if (locked.empty()) GTEST_SKIP() << "no unreadable regular file can be made here";
+  dir.Write("pets.txt", "cat\r\n");
+  auto run = RunQuorve({locked + "=x", "-w", "pets.txt"}, dir.path());
+  EXPECT_EQ(run.exitCode, 1);
+  EXPECT_EQ(run.out, "");
+  ExpectFailureReport(run.err, "EFOpenError",
+                      "Cannot open file \"" + locked + "\". Permission denied.");
+  EXPECT_EQ(dir.Read("pets.txt"), "cat\r\n");
+}
+
+TEST(Cli, UnreadableInputFileGivesTheThreeLineReport) {
+  TempDir dir;
+  std::string locked = UnreadableFile(dir);
+  if (locked.empty()) GTEST_SKIP() << "no unreadable regular file can be made here";
+  auto run = RunQuorve({"a=b", locked}, dir.path());
+  EXPECT_EQ(run.exitCode, 1);
+  EXPECT_EQ(run.out, "");
+  ExpectFailureReport(run.err, "EFOpenError",
+                      "Cannot open file \"" + locked + "\". Permission denied.");
+}
+
+TEST(Cli, InvalidExpressionGivesTheFailureReport) {
+  TempDir dir;
+  dir.Write("text.txt", "abc\r\n");
+  auto run = RunQuorve({"-r", "(=x", "text.txt"}, dir.path());
+  EXPECT_EQ(run.exitCode, 1);
+  EXPECT_EQ(run.out, "");
+  std::size_t firstEnd = run.err.find(kCrLf);
+  ASSERT_NE(firstEnd, std::string::npos) << run.err;
+  EXPECT_TRUE(std::regex_match(run.err.substr(0, firstEnd),
+                               std::regex("Exception ERegExpr in module quorve at [0-9A-F]{8}\\.")))
+      << run.err;
+  ASSERT_GE(run.err.size(), firstEnd + 6);
+  EXPECT_EQ(run.err.substr(run.err.size() - 4), kCrLf + kCrLf)
+      << "the report ends in an empty line";
+}
+
+// Where each text first appears on the terminal, or npos.
+std::size_t At(const std::string& terminal, const std::string& text) {
+  return terminal.find(text);
+}
+
+const std::string kSyntax1 = "Syntax: quorve [options] search=replace [search=replace] filename";
+const std::string kSyntax2 = "        quorve -? for help";
+
+TEST(CliTerminal, BannerEchoAndSyntaxGoToTheTerminalInColourNotToStandardOutput) {
+  TempDir dir;
+  auto run = RunQuorveOnTerminal({"-s", "cat=dog", "\\x41=b"}, dir.path());
+  EXPECT_EQ(run.exitCode, 0);
+  EXPECT_EQ(run.out, "");
+  const std::string& tty = run.terminal;
+  std::size_t banner = At(tty, "Quorve tool v1.17  (std input, ^Z to abort)");
+  std::size_t echo1 = At(tty, "1: cat=dog");
+  std::size_t echo2 = At(tty, "2: A=b");
+  std::size_t syntax1 = At(tty, kSyntax1);
+  std::size_t syntax2 = At(tty, kSyntax2);
+  ASSERT_NE(banner, std::string::npos) << tty;
+  ASSERT_NE(echo1, std::string::npos) << tty;
+  ASSERT_NE(echo2, std::string::npos) << tty;
+  ASSERT_NE(syntax1, std::string::npos) << tty;
+  ASSERT_NE(syntax2, std::string::npos) << tty;
+  EXPECT_LT(banner, echo1);
+  EXPECT_LT(echo1, echo2);
+  EXPECT_LT(echo2, syntax1);
+  EXPECT_LT(syntax1, syntax2);
+  // A colour is selected before the banner's text.
+  std::size_t colour = tty.rfind("\x1b[", banner);
+  EXPECT_NE(colour, std::string::npos) << tty;
+  EXPECT_NE(tty.find('m', colour), std::string::npos);
+}
+
+TEST(CliTerminal, BannerNamesTheInputFileAndErrorLineStaysOnStandardOutput) {
+  TempDir dir;
+  auto run = RunQuorveOnTerminal({"cat=dog", "missing.txt"}, dir.path());
+  EXPECT_EQ(run.exitCode, 1);
+  EXPECT_EQ(run.out, NotFound(FullName(dir, "missing.txt")));
+  EXPECT_NE(At(run.terminal, "Quorve tool v1.17  (missing)"), std::string::npos) << run.terminal;
+  EXPECT_NE(At(run.terminal, "1: cat=dog"), std::string::npos);
+  EXPECT_NE(At(run.terminal, kSyntax1), std::string::npos);
+  EXPECT_EQ(At(run.terminal, "Error:"), std::string::npos);
+}
+
+TEST(CliTerminal, QuietStillShowsBannerAndSyntaxOnTheErrorPathWithoutEcho) {
+  TempDir dir;
+  auto run = RunQuorveOnTerminal({"-q", "cat=dog", "missing.txt"}, dir.path());
+  EXPECT_EQ(run.exitCode, 1);
+  EXPECT_EQ(run.out, NotFound(FullName(dir, "missing.txt")));
+  EXPECT_NE(At(run.terminal, "Quorve tool v1.17  (missing)"), std::string::npos) << run.terminal;
+  EXPECT_NE(At(run.terminal, kSyntax2), std::string::npos);
+  EXPECT_EQ(At(run.terminal, "cat=dog"), std::string::npos);
+}
+
+TEST(CliTerminal, QuietSuccessfulRunShowsNothing) {
+  TempDir dir;
+  auto run = RunQuorveOnTerminal({"-q", "-s", "cat=dog"}, dir.path());
+  EXPECT_EQ(run.exitCode, 0);
+  EXPECT_EQ(run.out, "");
+  EXPECT_EQ(At(run.terminal, "Quorve"), std::string::npos) << run.terminal;
+  EXPECT_EQ(At(run.terminal, "Syntax"), std::string::npos);
+}
+
+TEST(CliTerminal, HelpPageGoesToStandardOutputAndTheBannerToTheTerminal) {
+  TempDir dir;
+  auto run = RunQuorveOnTerminal({"-?"}, dir.path());
+  EXPECT_EQ(run.exitCode, 0);
+  EXPECT_EQ(run.out, HelpPage());
+  EXPECT_NE(At(run.terminal, "Quorve tool v1.17  (-?: help page)"), std::string::npos)
+      << run.terminal;
+  EXPECT_NE(At(run.terminal, kSyntax1), std::string::npos);
+  EXPECT_EQ(At(run.terminal, "Options include"), std::string::npos);
+}
+
+TEST(CliTerminal, ControlBytesOfAnEchoedPairNeverReachTheTerminalRaw) {
+  TempDir dir;
+  auto run = RunQuorveOnTerminal({"-s", "a\\x1B[2Jb=\\x07"}, dir.path());
+  EXPECT_EQ(run.exitCode, 0);
+  EXPECT_EQ(At(run.terminal, "\x1b[2J"), std::string::npos) << run.terminal;
+  EXPECT_EQ(At(run.terminal, "\x07"), std::string::npos);
+  EXPECT_NE(At(run.terminal, "[2Jb="), std::string::npos) << run.terminal;
+}
+
+}  // namespace
