@@ -217,6 +217,9 @@ void ReadWholeStream(TFileStream& stream, std::string& text) {
     text.resize(got);
     if (n == 0) break;
   }
+  // A failed read must not pass for the end of the file: with -w the shortened
+  // text would replace the user's file.
+  if (stream.ReadFailure() != 0) throw EReadError("Stream read error");
 }
 
 // Left to right, no overlap, the inserted text never searched again: the result
