@@ -262,6 +262,49 @@ TEST(LineByLine, WriteWithoutOutputFileGoesBesideTheInput) {
   }
 }
 
+// ---------------------------------------------------------------- console
+
+TEST(LineByLineTerminal, NoticesThenProgressInOrderNeverInTheOutput) {
+  TempDir dir;
+  std::string input;
+  for (int i = 0; i < 2500; ++i) input += "x\n";
+  dir.Write("in.txt", input);
+  auto run = e2e::RunQuorveOnTerminal({"-l", "-w", "in.txt"}, dir.path());
+  ASSERT_EQ(run.exitCode, 0) << run.terminal;
+  const std::string full = (dir / "in.txt").string();
+  const std::string& tty = run.terminal;
+  const std::size_t banner = tty.find("Quorve tool v1.17  (in)");
+  const std::size_t inputNotice = tty.find(full, banner);
+  const std::size_t mustBeSet = tty.find("In Line-by-line mode output file must be set!");
+  const std::size_t outputsTo = tty.find("Outputs to: " + full + ".output");
+  const std::size_t first = tty.find("Processing line: #999(1000)");
+  const std::size_t second = tty.find("Processing line: #1999(2000)");
+  ASSERT_NE(banner, std::string::npos) << tty;
+  EXPECT_LT(banner, inputNotice);
+  EXPECT_LT(inputNotice, mustBeSet);
+  EXPECT_LT(mustBeSet, outputsTo);
+  EXPECT_LT(outputsTo, first);
+  EXPECT_LT(first, second);
+  EXPECT_NE(second, std::string::npos) << tty;
+  EXPECT_EQ(tty.find("(3000)"), std::string::npos);
+  EXPECT_EQ(run.out, "");
+  EXPECT_EQ(dir.Read("in.txt.output"), Repeat("x\r\n", 2500) + "\r\n");
+}
+
+TEST(LineByLineTerminal, QuietStillShowsWhereTheOutputWent) {
+  TempDir dir;
+  dir.Write("in.txt", "a\n");
+  auto run = e2e::RunQuorveOnTerminal({"-q", "-l", "-w", "in.txt"}, dir.path());
+  ASSERT_EQ(run.exitCode, 0) << run.terminal;
+  const std::string full = (dir / "in.txt").string();
+  const std::size_t mustBeSet = run.terminal.find("In Line-by-line mode output file must be set!");
+  EXPECT_NE(mustBeSet, std::string::npos) << run.terminal;
+  EXPECT_NE(run.terminal.find("Outputs to: " + full + ".output"), std::string::npos);
+  // No banner and no input notice ahead of them.
+  EXPECT_EQ(run.terminal.find("Quorve tool"), std::string::npos) << run.terminal;
+  EXPECT_GT(run.terminal.find(full), mustBeSet);
+}
+
 TEST(LineByLine, WriteWithOutputFileUsesIt) {
   TempDir dir;
   dir.Write("in.txt", "cat\r\n");
