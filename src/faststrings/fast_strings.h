@@ -23,9 +23,8 @@ void MakeSkipTableNoCase(const char* pattern, std::int32_t n, SkipTable& table);
 
 // Address of the leftmost match in text[0, textLen), or nullptr. No byte outside
 // the range is read.
-using SearchFunction = const char* (*)(const char* text, const char* pattern,
-                                       std::size_t textLen, std::int32_t patternLen,
-                                       const SkipTable& table);
+using SearchFunction = const char* (*)(const char* text, const char* pattern, std::size_t textLen,
+                                       std::int32_t patternLen, const SkipTable& table);
 const char* SkipSearch(const char* text, const char* pattern, std::size_t textLen,
                        std::int32_t patternLen, const SkipTable& table);
 const char* SkipSearchNoCase(const char* text, const char* pattern, std::size_t textLen,

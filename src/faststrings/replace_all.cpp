@@ -22,16 +22,26 @@ constexpr std::size_t kShrinkMinimum = std::size_t{1} << 20;
 
 constexpr std::size_t kUnbounded = std::numeric_limits<std::size_t>::max();
 
+// Matches are fetched this many at a time: dense matches (a frequent byte)
+// then cost one search call per batch instead of one per match.
+constexpr std::size_t kBatch = 64;
+
+struct MatchList {
+  const char* matches[kBatch];
+  std::size_t count = 0;
+};
+
 std::size_t CountMatches(const PatternScan& scan, const char* from, const char* end) {
   const auto m = static_cast<std::size_t>(scan.length);
-  std::size_t count = 0;
-  while (static_cast<std::size_t>(end - from) >= m) {
-    const char* match = FindFirst(scan, from, static_cast<std::size_t>(end - from));
-    if (match == nullptr) break;
-    ++count;
-    from = match + m;
+  MatchList list;
+  std::size_t total = 0;
+  for (;;) {
+    list.count =
+        FindMatches(scan, from, static_cast<std::size_t>(end - from), list.matches, kBatch);
+    total += list.count;
+    if (list.count < kBatch) return total;
+    from = list.matches[kBatch - 1] + m;
   }
-  return count;
 }
 
 // sourceLength + matches * growth, or kUnbounded when that does not fit.
@@ -50,7 +60,7 @@ std::size_t GrownLength(std::size_t sourceLength, std::size_t matches, std::size
 // the worst case (every stretch a match) need source * replace / search bytes,
 // which for a large file can be gigabytes: the matches are counted instead,
 // unless the caller's buffer already holds the worst case.
-std::size_t OutputLength(const PatternScan& scan, const char* firstMatch, const char* end,
+std::size_t OutputLength(const PatternScan& scan, const MatchList& first, const char* end,
                          std::size_t sourceLength, std::size_t replaceLength,
                          std::size_t available) {
   const auto m = static_cast<std::size_t>(scan.length);
@@ -58,7 +68,8 @@ std::size_t OutputLength(const PatternScan& scan, const char* firstMatch, const 
   const std::size_t growth = replaceLength - m;
   const std::size_t worst = GrownLength(sourceLength, sourceLength / m, growth);
   if (worst <= available) return worst;
-  const std::size_t matches = 1 + CountMatches(scan, firstMatch + m, end);
+  std::size_t matches = first.count;
+  if (first.count == kBatch) matches += CountMatches(scan, first.matches[kBatch - 1] + m, end);
   return GrownLength(sourceLength, matches, growth);
 }
 
@@ -79,31 +90,36 @@ void PrepareOutput(std::string& output, std::size_t length) {
   }
 }
 
-void ReplaceMatches(std::string& output, const PatternScan& scan, const char* match,
-                    const char* read, const char* end, std::string_view replace) {
+// Writes the source with every match replaced. `list` holds the first batch.
+void ReplaceMatches(std::string& output, const PatternScan& scan, MatchList& list, const char* read,
+                    const char* end, std::string_view replace) {
   const auto m = static_cast<std::size_t>(scan.length);
   for (;;) {
-    output.append(read, static_cast<std::size_t>(match - read));
-    output.append(replace);
-    read = match + m;
-    if (static_cast<std::size_t>(end - read) < m) break;
-    match = FindFirst(scan, read, static_cast<std::size_t>(end - read));
-    if (match == nullptr) break;
+    for (std::size_t i = 0; i < list.count; ++i) {
+      output.append(read, static_cast<std::size_t>(list.matches[i] - read));
+      output.append(replace);
+      read = list.matches[i] + m;
+    }
+    if (list.count < kBatch) break;
+    list.count =
+        FindMatches(scan, read, static_cast<std::size_t>(end - read), list.matches, kBatch);
   }
   output.append(read, static_cast<std::size_t>(end - read));
 }
 
 // The same without the replacement; kept apart because deleting (CR LF to
 // nothing, say) is common and this loop has one copy per match.
-void DeleteMatches(std::string& output, const PatternScan& scan, const char* match,
-                   const char* read, const char* end) {
+void DeleteMatches(std::string& output, const PatternScan& scan, MatchList& list, const char* read,
+                   const char* end) {
   const auto m = static_cast<std::size_t>(scan.length);
   for (;;) {
-    output.append(read, static_cast<std::size_t>(match - read));
-    read = match + m;
-    if (static_cast<std::size_t>(end - read) < m) break;
-    match = FindFirst(scan, read, static_cast<std::size_t>(end - read));
-    if (match == nullptr) break;
+    for (std::size_t i = 0; i < list.count; ++i) {
+      output.append(read, static_cast<std::size_t>(list.matches[i] - read));
+      read = list.matches[i] + m;
+    }
+    if (list.count < kBatch) break;
+    list.count =
+        FindMatches(scan, read, static_cast<std::size_t>(end - read), list.matches, kBatch);
   }
   output.append(read, static_cast<std::size_t>(end - read));
 }
@@ -129,15 +145,16 @@ bool ReplaceAllInto(std::string& output, std::string_view source, std::string_vi
   }
   const char* read = source.data();
   const char* end = read + source.size();
-  const char* match = FindFirst(scan, read, source.size());
-  if (match == nullptr) return false;
+  MatchList list;
+  list.count = FindMatches(scan, read, source.size(), list.matches, kBatch);
+  if (list.count == 0) return false;
 
   PrepareOutput(output,
-                OutputLength(scan, match, end, source.size(), replace.size(), output.capacity()));
+                OutputLength(scan, list, end, source.size(), replace.size(), output.capacity()));
   if (replace.empty()) {
-    DeleteMatches(output, scan, match, read, end);
+    DeleteMatches(output, scan, list, read, end);
   } else {
-    ReplaceMatches(output, scan, match, read, end, replace);
+    ReplaceMatches(output, scan, list, read, end, replace);
   }
   return true;
 }

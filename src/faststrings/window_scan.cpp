@@ -1,5 +1,6 @@
 #include "faststrings/window_scan.h"
 
+#include <algorithm>
 #include <cstring>
 
 #if defined(__SSE2__)
@@ -34,31 +35,42 @@ bool CandidateMatches(const PatternScan& scan, const char* window) {
 
 #if QUORVE_VECTOR_SCAN
 
-// Verifies the candidates of one block, lowest start first, so the first hit is
-// the leftmost match.
-inline const char* FirstVerified(const PatternScan& scan, const char* blockStart,
-                                 std::uint32_t candidates) {
-  while (candidates != 0) {
+// Leftmost matches gathered for the caller, each starting at or after the end
+// of the one before (`next`), so they never overlap.
+struct MatchBatch {
+  const char** matches;
+  std::size_t capacity;
+  std::size_t count;
+  const char* next;
+};
+
+// Verifies the candidates of one block, lowest start first. Returns true when
+// the batch is full.
+inline bool CollectVerified(const PatternScan& scan, MatchBatch& batch, const char* blockStart,
+                            std::uint32_t candidates) {
+  for (; candidates != 0; candidates &= candidates - 1) {
     const char* window = blockStart + __builtin_ctz(candidates);
-    if (CandidateMatches(scan, window)) return window;
-    candidates &= candidates - 1;
+    if (window < batch.next || !CandidateMatches(scan, window)) continue;
+    batch.matches[batch.count++] = window;
+    batch.next = window + scan.length;
+    if (batch.count == batch.capacity) return true;
   }
-  return nullptr;
+  return false;
 }
 
-// Scans window starts 0, 16, 32, ... while a whole block of windows fits in the
-// text; *scanned receives the first start not looked at.
+// Scans blocks of window starts from offset `start` while a whole block fits in
+// the text. Returns true when the batch filled up; otherwise *scanned is the
+// first window start not looked at.
 template <bool kTwoMembers>
-const char* ScanBlocksSse2(const PatternScan& scan, const char* text, std::size_t textLength,
-                           std::size_t* scanned) {
+bool ScanBlocksSse2(const PatternScan& scan, const char* text, std::size_t textLength,
+                    std::size_t start, MatchBatch& batch, std::size_t* scanned) {
   constexpr std::size_t kBlock = 16;
   const std::size_t lastOffset = static_cast<std::size_t>(scan.length) - 1;
   const __m128i first0 = _mm_set1_epi8(static_cast<char>(scan.firstBytes[0]));
   const __m128i first1 = _mm_set1_epi8(static_cast<char>(scan.firstBytes[1]));
   const __m128i last0 = _mm_set1_epi8(static_cast<char>(scan.lastBytes[0]));
   const __m128i last1 = _mm_set1_epi8(static_cast<char>(scan.lastBytes[1]));
-  std::size_t start = 0;
-  for (; start + lastOffset + kBlock <= textLength; start += kBlock) {
+  while (start + lastOffset + kBlock <= textLength) {
     const __m128i heads = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + start));
     const __m128i tails =
         _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + start + lastOffset));
@@ -70,26 +82,25 @@ const char* ScanBlocksSse2(const PatternScan& scan, const char* text, std::size_
     }
     const auto candidates =
         static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_and_si128(headHits, tailHits)));
-    if (candidates != 0) {
-      if (const char* found = FirstVerified(scan, text + start, candidates)) return found;
-    }
+    if (candidates != 0 && CollectVerified(scan, batch, text + start, candidates)) return true;
+    // A match may reach past this block: no window inside it can start a match.
+    start = std::max(start + kBlock, static_cast<std::size_t>(batch.next - text));
   }
   *scanned = start;
-  return nullptr;
+  return false;
 }
 
 template <bool kTwoMembers>
-__attribute__((target("avx2"))) const char* ScanBlocksAvx2(const PatternScan& scan,
-                                                           const char* text, std::size_t textLength,
-                                                           std::size_t* scanned) {
+__attribute__((target("avx2"))) bool ScanBlocksAvx2(const PatternScan& scan, const char* text,
+                                                    std::size_t textLength, std::size_t start,
+                                                    MatchBatch& batch, std::size_t* scanned) {
   constexpr std::size_t kBlock = 32;
   const std::size_t lastOffset = static_cast<std::size_t>(scan.length) - 1;
   const __m256i first0 = _mm256_set1_epi8(static_cast<char>(scan.firstBytes[0]));
   const __m256i first1 = _mm256_set1_epi8(static_cast<char>(scan.firstBytes[1]));
   const __m256i last0 = _mm256_set1_epi8(static_cast<char>(scan.lastBytes[0]));
   const __m256i last1 = _mm256_set1_epi8(static_cast<char>(scan.lastBytes[1]));
-  std::size_t start = 0;
-  for (; start + lastOffset + kBlock <= textLength; start += kBlock) {
+  while (start + lastOffset + kBlock <= textLength) {
     const __m256i heads = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(text + start));
     const __m256i tails =
         _mm256_loadu_si256(reinterpret_cast<const __m256i*>(text + start + lastOffset));
@@ -101,12 +112,11 @@ __attribute__((target("avx2"))) const char* ScanBlocksAvx2(const PatternScan& sc
     }
     const auto candidates =
         static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_and_si256(headHits, tailHits)));
-    if (candidates != 0) {
-      if (const char* found = FirstVerified(scan, text + start, candidates)) return found;
-    }
+    if (candidates != 0 && CollectVerified(scan, batch, text + start, candidates)) return true;
+    start = std::max(start + kBlock, static_cast<std::size_t>(batch.next - text));
   }
   *scanned = start;
-  return nullptr;
+  return false;
 }
 
 bool CpuHasAvx2() {
@@ -114,21 +124,18 @@ bool CpuHasAvx2() {
   return hasAvx2;
 }
 
-const char* ScanBlocks(const PatternScan& scan, const char* text, std::size_t textLength,
-                       std::size_t* scanned) {
+bool ScanBlocks(const PatternScan& scan, const char* text, std::size_t textLength,
+                MatchBatch& batch, std::size_t* scanned) {
   std::size_t wide = 0;
   if (CpuHasAvx2()) {
-    const char* found = scan.twoMembers ? ScanBlocksAvx2<true>(scan, text, textLength, &wide)
-                                        : ScanBlocksAvx2<false>(scan, text, textLength, &wide);
-    if (found != nullptr) return found;
+    const bool full = scan.twoMembers
+                          ? ScanBlocksAvx2<true>(scan, text, textLength, 0, batch, &wide)
+                          : ScanBlocksAvx2<false>(scan, text, textLength, 0, batch, &wide);
+    if (full) return true;
   }
   // The 16-byte blocks take what is left after the 32-byte ones (short lines, tails).
-  std::size_t narrow = 0;
-  const char* found = scan.twoMembers
-                          ? ScanBlocksSse2<true>(scan, text + wide, textLength - wide, &narrow)
-                          : ScanBlocksSse2<false>(scan, text + wide, textLength - wide, &narrow);
-  *scanned = wide + narrow;
-  return found;
+  return scan.twoMembers ? ScanBlocksSse2<true>(scan, text, textLength, wide, batch, scanned)
+                         : ScanBlocksSse2<false>(scan, text, textLength, wide, batch, scanned);
 }
 
 #endif  // QUORVE_VECTOR_SCAN
@@ -167,11 +174,25 @@ const char* ScalarSkipSearchNoCase(const char* text, const char* pattern, std::s
 int FoldClassMembers(std::uint8_t byte, std::uint8_t members[2]) {
   const std::uint8_t folded = UpperTable[byte];
   int count = 0;
-  for (int b = 0; b < 256; ++b) {
-    if (UpperTable[b] != folded) continue;
-    if (count < 2) members[count] = static_cast<std::uint8_t>(b);
+  auto add = [&](int member) {
+    if (count < 2) members[count] = static_cast<std::uint8_t>(member);
     ++count;
+  };
+#if QUORVE_VECTOR_SCAN
+  // Runs once or twice per replace-all call, which line-by-line mode makes per
+  // line: 16 compares instead of 256.
+  const __m128i target = _mm_set1_epi8(static_cast<char>(folded));
+  for (int block = 0; block < 256; block += 16) {
+    const __m128i entries =
+        _mm_loadu_si128(reinterpret_cast<const __m128i*>(UpperTable.data() + block));
+    auto hits = static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(entries, target)));
+    for (; hits != 0; hits &= hits - 1) add(block + __builtin_ctz(hits));
   }
+#else
+  for (int b = 0; b < 256; ++b) {
+    if (UpperTable[b] == folded) add(b);
+  }
+#endif
   return count;
 }
 
@@ -207,16 +228,34 @@ PatternScan PrepareFoldedScan(const char* pattern, std::int32_t length, const Sk
   return scan;
 }
 
-const char* FindFirst(const PatternScan& scan, const char* text, std::size_t textLength) {
+std::size_t FindMatches(const PatternScan& scan, const char* text, std::size_t textLength,
+                        const char** matches, std::size_t capacity) {
+  const auto m = static_cast<std::size_t>(scan.length);
+  MatchBatch batch{matches, capacity, 0, text};
+  if (capacity == 0) return 0;
   std::size_t scanned = 0;
 #if QUORVE_VECTOR_SCAN
-  if (scan.vectorised && textLength >= static_cast<std::size_t>(scan.length) + 15) {
-    if (const char* found = ScanBlocks(scan, text, textLength, &scanned)) return found;
+  if (scan.vectorised && textLength >= m + 15) {
+    if (ScanBlocks(scan, text, textLength, batch, &scanned)) return batch.count;
   }
 #endif
-  // Windows starting before `scanned` have all been looked at.
-  return scan.foldCase ? ScalarSkipSearchNoCase(text + scanned, scan.pattern, textLength - scanned,
-                                                scan.length, *scan.table)
-                       : ScalarSkipSearch(text + scanned, scan.pattern, textLength - scanned,
-                                          scan.length, *scan.table);
+  // Windows starting before `scanned` have all been looked at; the scalar
+  // search takes the rest.
+  const char* from = std::max(text + scanned, batch.next);
+  const char* end = text + textLength;
+  while (batch.count < capacity && static_cast<std::size_t>(end - from) >= m) {
+    const auto length = static_cast<std::size_t>(end - from);
+    const char* found =
+        scan.foldCase ? ScalarSkipSearchNoCase(from, scan.pattern, length, scan.length, *scan.table)
+                      : ScalarSkipSearch(from, scan.pattern, length, scan.length, *scan.table);
+    if (found == nullptr) break;
+    batch.matches[batch.count++] = found;
+    from = found + m;
+  }
+  return batch.count;
+}
+
+const char* FindFirst(const PatternScan& scan, const char* text, std::size_t textLength) {
+  const char* match = nullptr;
+  return FindMatches(scan, text, textLength, &match, 1) == 1 ? match : nullptr;
 }

@@ -37,6 +37,13 @@ PatternScan PrepareFoldedScan(const char* pattern, std::int32_t length, const Sk
 // Address of the leftmost match in text[0, textLength), or nullptr.
 const char* FindFirst(const PatternScan& scan, const char* text, std::size_t textLength);
 
+// Up to `capacity` matches, left to right, each starting at or after the end of
+// the one before (the matches replace-all uses). Returns how many were stored;
+// fewer than `capacity` means there are no more in the text. Gathering them in
+// batches saves a call and a vector set-up per match when matches are dense.
+std::size_t FindMatches(const PatternScan& scan, const char* text, std::size_t textLength,
+                        const char** matches, std::size_t capacity);
+
 // The plain skip-table searches (window compared from its end, shift taken from
 // the byte under the pattern's last position).
 const char* ScalarSkipSearch(const char* text, const char* pattern, std::size_t textLength,

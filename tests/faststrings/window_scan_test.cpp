@@ -9,6 +9,7 @@
 #include <cstring>
 #include <random>
 #include <string>
+#include <vector>
 
 #include "faststrings/fast_strings.h"
 #include "faststrings/upper_table_guard.h"
@@ -230,6 +231,69 @@ TEST(WindowScanTest, RandomTextsAgreeWithNaiveSearch) {
             << "round " << round << " noCase " << noCase;
       }
     }
+  }
+}
+
+// Offsets of all non-overlapping matches, left to right.
+std::vector<std::size_t> NaiveAll(std::string_view text, std::string_view pattern, bool noCase) {
+  std::vector<std::size_t> all;
+  std::size_t from = 0;
+  for (;;) {
+    const std::size_t at = NaiveFind(text.substr(from), pattern, noCase);
+    if (at == std::string_view::npos) return all;
+    all.push_back(from + at);
+    from += at + pattern.size();
+  }
+}
+
+// All matches fetched in batches of `capacity`, resuming behind the last one.
+std::vector<std::size_t> BatchedAll(std::string_view text, std::string_view pattern, bool noCase,
+                                    std::size_t capacity) {
+  SkipTable table;
+  const auto m = static_cast<std::int32_t>(pattern.size());
+  PatternScan scan;
+  if (noCase) {
+    MakeSkipTableNoCase(pattern.data(), m, table);
+    scan = PrepareFoldedScan(pattern.data(), m, table, text.size());
+  } else {
+    MakeSkipTable(pattern.data(), m, table);
+    scan = PrepareExactScan(pattern.data(), m, table);
+  }
+  std::vector<const char*> batch(capacity);
+  std::vector<std::size_t> all;
+  const char* from = text.data();
+  const char* end = text.data() + text.size();
+  for (;;) {
+    const std::size_t count =
+        FindMatches(scan, from, static_cast<std::size_t>(end - from), batch.data(), capacity);
+    for (std::size_t i = 0; i < count; ++i) all.push_back(batch[i] - text.data());
+    if (count < capacity) return all;
+    from = batch[count - 1] + m;
+  }
+}
+
+TEST(WindowScanTest, BatchesOfMatchesNeverOverlap) {
+  // Runs of one byte: every window matches, so only the no-overlap rule decides,
+  // also for patterns longer than a vector block.
+  const std::string run(1000, 'a');
+  for (std::size_t m : {1, 2, 3, 31, 32, 33, 40, 100}) {
+    const std::string pattern(m, 'a');
+    for (std::size_t capacity : {1, 3, 64}) {
+      for (bool noCase : {false, true}) {
+        EXPECT_EQ(BatchedAll(run, pattern, noCase, capacity), NaiveAll(run, pattern, noCase))
+            << "m " << m << " capacity " << capacity;
+      }
+    }
+  }
+  std::mt19937 random(99);
+  for (int round = 0; round < 3000; ++round) {
+    std::string text(random() % 400, ' ');
+    for (char& c : text) c = "abAB\0"[random() % 5];
+    std::string pattern(1 + random() % 4, ' ');
+    for (char& c : pattern) c = "abAB\0"[random() % 5];
+    const bool noCase = round % 2 == 1;
+    ASSERT_EQ(BatchedAll(text, pattern, noCase, 1 + round % 7), NaiveAll(text, pattern, noCase))
+        << "round " << round;
   }
 }
 
