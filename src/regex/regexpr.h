@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 
+#include "platform/code_page.h"
 #include "text/exceptions.h"
 
 class ERegExpr : public Exception {
@@ -20,6 +21,8 @@ class ERegExpr : public Exception {
 class TRegExpr {
  public:
   TRegExpr();
+  // Case-insensitive matching in the given code page instead of the one in use.
+  explicit TRegExpr(platform::CodePage codePage);
   virtual ~TRegExpr();
 
   void SetExpression(std::string_view expression);  // cut at its first NUL
@@ -46,4 +49,6 @@ std::string RegexReplace(std::string_view expression, std::string_view input,
 void RegexReplaceInto(std::string& output, std::string_view expression, std::string_view input,
                       std::string_view replacement, bool expand);
 
+// Reads the code page in use, whose letter case "(?i)" follows.
 void RegExprStartUp();
+platform::CodePage RegExprCodePage();

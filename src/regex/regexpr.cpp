@@ -1,0 +1,235 @@
+#include "regex/regexpr.h"
+
+#include <functional>
+
+#include "platform/system.h"
+#include "regex/compiled_expression.h"
+#include "regex/regex_errors.h"
+#include "regex/template_expansion.h"
+
+namespace {
+
+using regex_engine::CompiledExpression;
+using regex_engine::UpToFirstNul;
+
+// The code page whose letter case "(?i)" follows; read once at start-up.
+platform::CodePage ModuleCodePage = platform::CodePage::AsciiOnly;
+
+constexpr std::int32_t kHighestEntry = 14;
+
+regex_template::MatchTable TableOf(const CompiledExpression& compiled, std::string_view subject,
+                                   pcre2_match_data* matchData) {
+  regex_template::MatchTable table;
+  table.subject = subject;
+  table.offsets = pcre2_get_ovector_pointer(matchData);
+  table.entries = static_cast<std::uint32_t>(compiled.GroupCount()) + 1;
+  return table;
+}
+
+// Where the next search starts after a match [start, end): at its end, or one
+// further after an empty match; past the subject's end there is no next search.
+bool NextStart(std::size_t start, std::size_t end, std::size_t subjectLength, std::size_t& next) {
+  next = start == end ? end + 1 : end;
+  return next <= subjectLength;
+}
+
+// Every match replaced, leftmost first, without overlap. The search sees subject
+// (input cut at its first NUL); the stretches between matches come from input,
+// so whatever follows a NUL is kept after the last match.
+void ReplaceAllMatches(std::string& output, const CompiledExpression& compiled,
+                       std::string_view input, std::string_view replacement, bool expand) {
+  const std::string_view subject = UpToFirstNul(input);
+  pcre2_match_data* matchData = compiled.ScratchMatchData();
+  output.clear();
+  if (!compiled.Search(subject, 0, matchData)) {
+    output.append(input);
+    return;
+  }
+  output.reserve(input.size());
+  const bool literal = !expand || regex_template::IsPlainText(replacement);
+  const regex_template::MatchTable table = TableOf(compiled, subject, matchData);
+  const PCRE2_SIZE* offsets = table.offsets;
+  std::size_t copied = 0;
+  for (;;) {
+    const std::size_t start = offsets[0];
+    const std::size_t end = offsets[1];
+    output.append(input.data() + copied, start - copied);
+    if (literal) {
+      output.append(replacement);
+    } else {
+      regex_template::AppendExpansion(output, replacement, table);
+    }
+    copied = end;
+    std::size_t next = 0;
+    if (!NextStart(start, end, subject.size(), next)) break;
+    if (!compiled.Search(subject, next, matchData)) break;
+  }
+  output.append(input.data() + copied, input.size() - copied);
+}
+
+// Whether text points into the buffer of buffer, which the replace loop clears.
+bool LiesIn(std::string_view text, const std::string& buffer) {
+  if (text.empty()) return false;
+  const std::less_equal<const char*> notAfter;
+  return notAfter(buffer.data(), text.data()) &&
+         notAfter(text.data(), buffer.data() + buffer.capacity());
+}
+
+}  // namespace
+
+struct TRegExpr::State {
+  explicit State(platform::CodePage page)
+      : codePage(page), matchData(regex_engine::NewMatchData()) {}
+
+  platform::CodePage codePage;
+  std::string expression;
+  std::shared_ptr<const CompiledExpression> compiled;
+  bool hasInput = false;
+  std::string input;
+  regex_engine::MatchData matchData;
+  bool matched = false;
+  std::int32_t failurePosition = 0;
+
+  const PCRE2_SIZE* Offsets() const { return pcre2_get_ovector_pointer(matchData.get()); }
+};
+
+TRegExpr::TRegExpr() : TRegExpr(ModuleCodePage) {}
+TRegExpr::TRegExpr(platform::CodePage codePage) : state_(std::make_unique<State>(codePage)) {}
+TRegExpr::~TRegExpr() = default;
+
+void TRegExpr::SetExpression(std::string_view expression) {
+  state_->expression.assign(UpToFirstNul(expression));
+  state_->compiled.reset();
+}
+
+const std::string& TRegExpr::Expression() const {
+  return state_->expression;
+}
+
+namespace {
+
+// Compiles when there is no compiled form; failures go through the object's
+// own RaiseError.
+template <class Raise>
+void EnsureCompiled(std::shared_ptr<const CompiledExpression>& compiled,
+                    const std::string& expression, platform::CodePage codePage,
+                    std::int32_t& failurePosition, Raise raise) {
+  if (compiled) return;
+  if (expression.empty()) raise(regex_errors::kNoExpression);
+  try {
+    compiled = regex_engine::TheExpressionCache().Get(expression, codePage);
+  } catch (const ERegExpr& failure) {
+    failurePosition = failure.FailurePosition;
+    raise(failure.FailureCode);
+  }
+}
+
+}  // namespace
+
+bool TRegExpr::Exec(std::string_view input) {
+  State& s = *state_;
+  s.input.assign(UpToFirstNul(input));
+  s.hasInput = true;
+  s.matched = false;
+  EnsureCompiled(s.compiled, s.expression, s.codePage, s.failurePosition,
+                 [this](std::int32_t code) { RaiseError(code); });
+  s.matched = s.compiled->Search(s.input, 0, s.matchData.get());
+  return s.matched;
+}
+
+bool TRegExpr::ExecNext() {
+  State& s = *state_;
+  if (!s.matched) RaiseError(regex_errors::kExecNextWithoutExec);
+  const PCRE2_SIZE* offsets = s.Offsets();
+  std::size_t next = 0;
+  const bool inside = NextStart(offsets[0], offsets[1], s.input.size(), next);
+  s.matched = false;
+  EnsureCompiled(s.compiled, s.expression, s.codePage, s.failurePosition,
+                 [this](std::int32_t code) { RaiseError(code); });
+  if (!inside) return false;
+  s.matched = s.compiled->Search(s.input, next, s.matchData.get());
+  return s.matched;
+}
+
+std::int64_t TRegExpr::GroupStart(std::int32_t n) const {
+  const State& s = *state_;
+  if (n < 0 || n > kHighestEntry || !s.hasInput || !s.matched || !s.compiled) return -1;
+  if (n > s.compiled->GroupCount()) return -1;
+  const PCRE2_SIZE start = s.Offsets()[2 * n];
+  if (start == PCRE2_UNSET) return -1;
+  return static_cast<std::int64_t>(start) + 1;
+}
+
+std::int64_t TRegExpr::GroupLength(std::int32_t n) const {
+  if (GroupStart(n) < 0) return -1;
+  const PCRE2_SIZE* offsets = state_->Offsets();
+  return static_cast<std::int64_t>(offsets[2 * n + 1] - offsets[2 * n]);
+}
+
+std::string TRegExpr::ExpandTemplate(std::string_view templ) {
+  State& s = *state_;
+  EnsureCompiled(s.compiled, s.expression, s.codePage, s.failurePosition,
+                 [this](std::int32_t code) { RaiseError(code); });
+  if (!s.hasInput) RaiseError(regex_errors::kNoInput);
+  std::string result;
+  regex_template::MatchTable table = TableOf(*s.compiled, s.input, s.matchData.get());
+  if (!s.matched) table.entries = 0;
+  regex_template::AppendExpansion(result, templ, table);
+  return result;
+}
+
+std::string TRegExpr::ReplaceMatches(std::string_view input, std::string_view replacement,
+                                     bool expand) {
+  std::string result;
+  if (!Exec(input)) return std::string(input);
+  std::size_t copied = 0;
+  do {
+    const std::size_t start = static_cast<std::size_t>(GroupStart(0) - 1);
+    result.append(input.substr(copied, start - copied));
+    result += expand ? ExpandTemplate(replacement) : std::string(replacement);
+    copied = start + static_cast<std::size_t>(GroupLength(0));
+  } while (ExecNext());
+  result.append(input.substr(copied));
+  return result;
+}
+
+void TRegExpr::RaiseError(std::int32_t code) {
+  const std::int32_t position = regex_errors::IsCompileError(code) ? state_->failurePosition : 0;
+  throw ERegExpr(regex_errors::FullMessage(ErrorText(code), code, position), code, position);
+}
+
+std::string TRegExpr::ErrorText(std::int32_t code) const {
+  return regex_errors::DefaultErrorText(code);
+}
+
+bool RegexMatches(std::string_view expression, std::string_view input) {
+  const auto& compiled = regex_engine::TheExpressionCache().Get(expression, ModuleCodePage);
+  return compiled->Search(UpToFirstNul(input), 0, compiled->ScratchMatchData());
+}
+
+void RegexReplaceInto(std::string& output, std::string_view expression, std::string_view input,
+                      std::string_view replacement, bool expand) {
+  const auto& compiled = regex_engine::TheExpressionCache().Get(expression, ModuleCodePage);
+  if (LiesIn(input, output) || LiesIn(replacement, output)) {
+    std::string separate;
+    ReplaceAllMatches(separate, *compiled, input, replacement, expand);
+    output.swap(separate);
+    return;
+  }
+  ReplaceAllMatches(output, *compiled, input, replacement, expand);
+}
+
+std::string RegexReplace(std::string_view expression, std::string_view input,
+                         std::string_view replacement, bool expand) {
+  std::string output;
+  RegexReplaceInto(output, expression, input, replacement, expand);
+  return output;
+}
+
+void RegExprStartUp() {
+  ModuleCodePage = platform::ActiveCodePage();
+}
+
+platform::CodePage RegExprCodePage() {
+  return ModuleCodePage;
+}

@@ -1,0 +1,45 @@
+// Small helpers shared by the expression tests.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <string_view>
+
+#include "regex/regexpr.h"
+
+namespace regex_test {
+
+// "start,length" (1-based) of the first match, "none", or "error <code>".
+inline std::string FirstMatch(std::string_view expression, std::string_view input,
+                              platform::CodePage codePage = platform::CodePage::Windows1252) {
+  TRegExpr regex(codePage);
+  regex.SetExpression(expression);
+  try {
+    if (!regex.Exec(input)) return "none";
+  } catch (const ERegExpr& failure) {
+    return "error " + std::to_string(failure.FailureCode);
+  }
+  return std::to_string(regex.GroupStart(0)) + "," + std::to_string(regex.GroupLength(0));
+}
+
+// The text of entry n of the first match, "<unset>" when it took no part.
+inline std::string GroupText(std::string_view expression, std::string_view input, int n,
+                             platform::CodePage codePage = platform::CodePage::Windows1252) {
+  TRegExpr regex(codePage);
+  regex.SetExpression(expression);
+  if (!regex.Exec(input)) return "<no match>";
+  if (regex.GroupStart(n) < 0) return "<unset>";
+  return std::string(input.substr(regex.GroupStart(n) - 1, regex.GroupLength(n)));
+}
+
+// Every match replaced through an object of the given code page.
+inline std::string Replaced(std::string_view expression, std::string_view input,
+                            std::string_view templ,
+                            platform::CodePage codePage = platform::CodePage::Windows1252) {
+  TRegExpr regex(codePage);
+  regex.SetExpression(expression);
+  return regex.ReplaceMatches(input, templ, true);
+}
+
+}  // namespace regex_test
