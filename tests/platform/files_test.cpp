@@ -282,6 +282,22 @@ TEST(ReplacementFile, CommitReplacesContentAndKeepsModeBits) {
   EXPECT_EQ(EntryCount(folder.Path()), 1u) << "no temporary file is left behind";
 }
 
+TEST(ReplacementFile, OwnerAndSpecialModeBitsAreKept) {
+  if (::geteuid() != 0) GTEST_SKIP() << "only root may give a file to another owner";
+  TempFolder folder;
+  const std::string target = folder / "owned";
+  WriteFile(target, "old");
+  ASSERT_EQ(::chown(target.c_str(), 65534, 65534), 0);
+  ASSERT_EQ(::chmod(target.c_str(), 02755), 0);
+  WriteAndCommit(target, "new");
+  struct stat info;
+  ASSERT_EQ(::stat(target.c_str(), &info), 0);
+  EXPECT_EQ(info.st_uid, 65534u);
+  EXPECT_EQ(info.st_gid, 65534u);
+  EXPECT_EQ(info.st_mode & 07777, 02755u);
+  EXPECT_EQ(ReadFile(target), "new");
+}
+
 TEST(ReplacementFile, TheTemporaryFileSitsBesideTheTargetUntilCommit) {
   TempFolder folder;
   const std::string target = folder / "out.txt";

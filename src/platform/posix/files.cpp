@@ -343,14 +343,16 @@ ErrorCode BeginReplacement(const std::string& target, ReplacementFile& file) {
     if (exists && FolderRefusesNewFiles(code)) return WriteDirectly(file);
     return code;
   }
+  // Owner first: a change of owner clears the set-user and set-group bits that the
+  // mode then restores.
+  if (exists && ::geteuid() == 0) {
+    [[maybe_unused]] int ignored = ::fchown(Fd(file.handle), info.st_uid, info.st_gid);
+  }
   mode_t mode = exists ? (info.st_mode & 07777) : (0666 & ~CurrentUmask());
   if (::fchmod(Fd(file.handle), mode) != 0) {
     code = RecordFailure(errno);
     Discard(file);
     return code;
-  }
-  if (exists && ::geteuid() == 0) {
-    [[maybe_unused]] int ignored = ::fchown(Fd(file.handle), info.st_uid, info.st_gid);
   }
   return 0;
 }
