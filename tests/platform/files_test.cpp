@@ -449,12 +449,4 @@ TEST(ReplacementFile, CommitWithoutAnOpenFileFails) {
   EXPECT_NE(platform::CommitReplacement(file), 0);
 }
 
-TEST(HugePages, AdviceOverAnyRangeIsHarmless) {
-  std::string buffer(3 << 20, 'q');
-  platform::AdviseHugePages(buffer.data(), buffer.size());
-  platform::AdviseHugePages(buffer.data() + 1, 10);
-  platform::AdviseHugePages(nullptr, 0);
-  EXPECT_EQ(buffer[buffer.size() / 2], 'q');
-}
-
 }  // namespace

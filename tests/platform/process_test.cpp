@@ -56,11 +56,6 @@ TEST(ProcessIdentity, AddressesInALibraryNameTheLibrary) {
   EXPECT_NE(name.find("libc"), std::string::npos) << name;
 }
 
-TEST(ProcessIdentity, OemConversionIsTheIdentityHere) {
-  const std::string bytes("\x80\xe9\0\r\n", 5);
-  EXPECT_EQ(platform::AnsiToOem(bytes), bytes);
-}
-
 TEST(SystemFacts, TimeZoneBiasAgreesWithTheCLibrary) {
   const platform::TimeZoneState zone = platform::CurrentTimeZone();
   ASSERT_TRUE(zone.known);
@@ -70,23 +65,6 @@ TEST(SystemFacts, TimeZoneBiasAgreesWithTheCLibrary) {
   // mktime reads the UTC fields as local time: the difference is the bias.
   double biasSeconds = std::difftime(std::mktime(&utc), now);
   EXPECT_NEAR(biasSeconds / 60.0, zone.biasMinutes, 1.0);
-}
-
-TEST(SystemFacts, LocalDateTimeFieldsAreInRange) {
-  const platform::LocalDateTime t = platform::CurrentLocalDateTime();
-  EXPECT_GE(t.year, 2024);
-  EXPECT_TRUE(t.month >= 1 && t.month <= 12);
-  EXPECT_TRUE(t.day >= 1 && t.day <= 31);
-  EXPECT_TRUE(t.hour >= 0 && t.hour <= 23);
-  EXPECT_TRUE(t.minute >= 0 && t.minute <= 59);
-  EXPECT_TRUE(t.second >= 0 && t.second <= 60);
-  EXPECT_TRUE(t.millisecond >= 0 && t.millisecond <= 999);
-}
-
-TEST(SystemFacts, ComputerNameIsTheHostName) {
-  std::string name = platform::ComputerName();
-  EXPECT_FALSE(name.empty());
-  EXPECT_EQ(name.find('\0'), std::string::npos);
 }
 
 }  // namespace
