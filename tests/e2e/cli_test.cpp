@@ -204,10 +204,16 @@ TEST(Cli, DoubledBackslashInRegexModeMatchesOneBackslash) {
   EXPECT_EQ(run.out, "c:/dir/file\r\n\r\n");
 }
 
-// "Exception <class> in module quorve at <8 hex digits>." CR LF <message> CR LF CR LF
+// "Exception <class> in module <program file> at <8 hex digits>."
+std::regex ReportFirstLine() {
+  std::string module = std::filesystem::path(e2e::QuorveBinary()).filename().string();
+  return std::regex("Exception ([A-Za-z]+) in module " + module + " at [0-9A-F]{8}\\.");
+}
+
+// The report's first line, then the message, then an empty line.
 void ExpectFailureReport(const std::string& err, const std::string& className,
                          const std::string& message) {
-  static const std::regex firstLine("Exception ([A-Za-z]+) in module quorve at [0-9A-F]{8}\\.");
+  const std::regex firstLine = ReportFirstLine();
   std::size_t firstEnd = err.find(kCrLf);
   ASSERT_NE(firstEnd, std::string::npos) << err;
   std::smatch match;
@@ -249,9 +255,10 @@ TEST(Cli, InvalidExpressionGivesTheFailureReport) {
   EXPECT_EQ(run.out, "");
   std::size_t firstEnd = run.err.find(kCrLf);
   ASSERT_NE(firstEnd, std::string::npos) << run.err;
-  EXPECT_TRUE(std::regex_match(run.err.substr(0, firstEnd),
-                               std::regex("Exception ERegExpr in module quorve at [0-9A-F]{8}\\.")))
-      << run.err;
+  std::smatch match;
+  std::string first = run.err.substr(0, firstEnd);
+  ASSERT_TRUE(std::regex_match(first, match, ReportFirstLine())) << run.err;
+  EXPECT_EQ(match[1].str(), "ERegExpr");
   ASSERT_GE(run.err.size(), firstEnd + 6);
   EXPECT_EQ(run.err.substr(run.err.size() - 4), kCrLf + kCrLf)
       << "the report ends in an empty line";
