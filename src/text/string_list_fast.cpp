@@ -63,7 +63,7 @@ std::string TStringListFast::JoinText(std::string_view separator, bool trailingS
   for (const Item& item : items_) total += item.text.size() + separator.size();
   if (!trailingSeparator && count > 0) total -= separator.size();
   std::string text;
-  text.reserve(total);
+  ReserveLargeText(text, total);
   for (std::int32_t i = 0; i < count; ++i) {
     text.append(items_[static_cast<std::size_t>(i)].text);
     if (i < count - 1 || trailingSeparator) text.append(separator);
