@@ -95,7 +95,7 @@ TEST(Cli, NoArgumentsReportsTheMissingInputAndFails) {
 
 TEST(Cli, EveryHelpFormWritesTheHelpPageAndSucceeds) {
   TempDir dir;
-  for (const std::string& form : {"-?", "/?", "?", "--help", "--HELP"}) {
+  for (const char* form : {"-?", "/?", "?", "--help", "--HELP"}) {
     SCOPED_TRACE(form);
     auto run = RunQuorve({form}, dir.path());
     EXPECT_EQ(run.exitCode, 0);
