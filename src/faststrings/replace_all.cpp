@@ -163,7 +163,11 @@ std::string ReplaceAll(std::string_view source, std::string_view search, std::st
                        bool caseSensitive) {
   std::string result;
   if (!ReplaceAllInto(result, source, search, replace, caseSensitive)) {
-    return std::string(source);
+    try {
+      return std::string(source);
+    } catch (const std::bad_alloc&) {
+      throw EOutOfMemory();
+    }
   }
   if (result.capacity() >= kShrinkMinimum && result.size() < result.capacity() / 2) {
     result.shrink_to_fit();
