@@ -1,54 +1,27 @@
 #!/usr/bin/env bash
-# Line-by-line mode on a large file, side by side with sed, perl -pe and awk gsub
-# doing the same replacement, with wall time and peak memory of each run.
+# Line-by-line mode on the 256 MiB English-like file of bench/make_data.sh, side by
+# side with sed, perl -pe and awk gsub doing the same work, with the wall time and
+# peak memory (/usr/bin/time -v) of each run. Every command writes a file.
 #
 #   bench/run_line_by_line.sh [data-file]
 #
 # QUORVE     the executable (default: build-release/quorve, built here if missing)
-# DATA       the input (default: the first argument, else bench/data/lines-256M.txt,
-#            generated with a fixed seed when it does not exist)
-# BIG=1      also run quorve alone on a 1 GiB file (made from the same generator)
+# DATA       the input (default: the first argument, else bench/data/english-256m.txt)
+# BIG=1      also run quorve on a 1 GiB file (the input four times over)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 QUORVE=${QUORVE:-build-release/quorve}
-DATA=${1:-${DATA:-bench/data/lines-256M.txt}}
-OUT_DIR=${OUT_DIR:-bench/data/out}
-mkdir -p "$(dirname "$DATA")" "$OUT_DIR"
+DATA=${1:-${DATA:-bench/data/english-256m.txt}}
+OUT_DIR=${OUT_DIR:-bench/data/line-by-line-out}
+mkdir -p "$OUT_DIR"
 
 if [[ ! -x $QUORVE ]]; then
   cmake -S . -B build-release -DCMAKE_BUILD_TYPE=Release -DQUORVE_TESTS=OFF >/dev/null
   cmake --build build-release --target quorve -j2 >/dev/null
   QUORVE=build-release/quorve
 fi
-
-# Text lines of 20 to 120 words drawn from a small vocabulary, LF line ends, a
-# blank line now and then; the same bytes on every run (fixed seed).
-make_lines() {
-  local target=$1 megabytes=$2
-  perl -e '
-    srand(20240611);
-    my @words = qw(the quick brown fox jumps over lazy dog alpha beta gamma delta
-                   error warning info debug request response value key name data);
-    my $limit = $ARGV[0] * 1024 * 1024;
-    my ($size, $out) = (0, "");
-    while ($size < $limit) {
-      my $line = "";
-      if (rand() >= 0.02) {
-        my $count = 20 + int(rand(100));
-        $line = join(" ", map { $words[int(rand(@words))] } 1 .. $count);
-      }
-      $out .= $line . "\n";
-      if (length($out) > 1 << 20) { print $out; $size += length($out); $out = ""; }
-    }
-    print $out;
-  ' "$megabytes" >"$target"
-}
-
-if [[ ! -s $DATA ]]; then
-  echo "generating $DATA (256 MiB, fixed seed)"
-  make_lines "$DATA" 256
-fi
+[[ -s $DATA ]] || bench/make_data.sh
 
 # One run: label, then the command; prints seconds and peak resident memory.
 measure() {
@@ -73,38 +46,58 @@ size=$(du -h "$DATA" | cut -f1)
 echo "== line-by-line mode, $DATA ($size)"
 printf '%-44s %10s  %12s\n' "run" "wall" "peak memory"
 
-measure "quorve -l -c fox=cat" "$QUORVE" -q -l -c fox=cat "-o=$OUT_DIR/q1.txt" "$DATA"
-measure "sed s/fox/cat/g" sh -c 'sed "s/fox/cat/g" "$1" >"$2"' _ "$DATA" "$OUT_DIR/s1.txt"
-measure "perl -pe s/fox/cat/g" sh -c 'perl -pe "s/fox/cat/g" "$1" >"$2"' _ "$DATA" "$OUT_DIR/p1.txt"
-measure "awk gsub(fox,cat)" sh -c 'awk "{gsub(/fox/,\"cat\"); print}" "$1" >"$2"' _ "$DATA" \
+# One replacement both ways: quorve's output differs from sed's only by its CR LF
+# line ends and the empty line read at the end of the input.
+same_as_sed() {
+  local quorve_out=$1 sed_out=$2
+  if ! cmp -s -n "$(stat -c %s "$sed_out")" <(tr -d '\r' <"$quorve_out") "$sed_out"; then
+    echo "WARNING: $quorve_out and $sed_out differ"
+  fi
+}
+
+measure "quorve -l -c cat=dog" "$QUORVE" -q -l -c cat=dog "-o=$OUT_DIR/q1.txt" "$DATA"
+measure "sed s/cat/dog/g" sh -c 'sed "s/cat/dog/g" "$1" >"$2"' _ "$DATA" "$OUT_DIR/s1.txt"
+measure "perl -pe s/cat/dog/g" sh -c 'perl -pe "s/cat/dog/g" "$1" >"$2"' _ "$DATA" "$OUT_DIR/p1.txt"
+measure "awk gsub(cat,dog)" sh -c 'awk "{gsub(/cat/,\"dog\"); print}" "$1" >"$2"' _ "$DATA" \
   "$OUT_DIR/a1.txt"
+same_as_sed "$OUT_DIR/q1.txt" "$OUT_DIR/s1.txt"
 
-measure "quorve -l fox=cat (any case)" "$QUORVE" -q -l fox=cat "-o=$OUT_DIR/q2.txt" "$DATA"
-measure "sed s/fox/cat/gI" sh -c 'sed "s/fox/cat/gI" "$1" >"$2"' _ "$DATA" "$OUT_DIR/s2.txt"
+measure "quorve -l cat=dog (any case)" "$QUORVE" -q -l cat=dog "-o=$OUT_DIR/q2.txt" "$DATA"
+measure "sed s/cat/dog/gI" sh -c 'sed "s/cat/dog/gI" "$1" >"$2"' _ "$DATA" "$OUT_DIR/s2.txt"
+same_as_sed "$OUT_DIR/q2.txt" "$OUT_DIR/s2.txt"
 
-measure "quorve -l -c three pairs" "$QUORVE" -q -l -c fox=cat dog=wolf error=fault \
-  "-o=$OUT_DIR/q3.txt" "$DATA"
-measure "sed three expressions" sh -c 'sed -e s/fox/cat/g -e s/dog/wolf/g -e s/error/fault/g "$1" >"$2"' \
-  _ "$DATA" "$OUT_DIR/s3.txt"
+measure "quorve -l -c the=THE (dense)" "$QUORVE" -q -l -c the=THE "-o=$OUT_DIR/q3.txt" "$DATA"
+measure "sed s/the/THE/g" sh -c 'sed "s/the/THE/g" "$1" >"$2"' _ "$DATA" "$OUT_DIR/s3.txt"
+measure "perl -pe s/the/THE/g" sh -c 'perl -pe "s/the/THE/g" "$1" >"$2"' _ "$DATA" "$OUT_DIR/p3.txt"
+measure "awk gsub(the,THE)" sh -c 'awk "{gsub(/the/,\"THE\"); print}" "$1" >"$2"' _ "$DATA" \
+  "$OUT_DIR/a3.txt"
+same_as_sed "$OUT_DIR/q3.txt" "$OUT_DIR/s3.txt"
 
-measure "quorve -l -m=^the -m" "$QUORVE" -q -l "-m=^the" -m "-o=$OUT_DIR/q4.txt" "$DATA"
-measure "sed -n /^the/p" sh -c 'sed -n "/^the/p" "$1" >"$2"' _ "$DATA" "$OUT_DIR/s4.txt"
+measure "quorve -l -c three pairs" "$QUORVE" -q -l -c cat=dog the=a and=or "-o=$OUT_DIR/q4.txt" \
+  "$DATA"
+measure "sed three expressions" \
+  sh -c 'sed -e s/cat/dog/g -e s/the/a/g -e s/and/or/g "$1" >"$2"' _ "$DATA" "$OUT_DIR/s4.txt"
+same_as_sed "$OUT_DIR/q4.txt" "$OUT_DIR/s4.txt"
 
-measure "quorve -l -r (fox|dog)=[\$1]" "$QUORVE" -q -l -r '(fox|dog)=[$1]' "-o=$OUT_DIR/q5.txt" "$DATA"
-measure "sed -E s/(fox|dog)/[\\1]/g" sh -c 'sed -E "s/(fox|dog)/[\\1]/g" "$1" >"$2"' _ "$DATA" \
-  "$OUT_DIR/s5.txt"
+measure "quorve -l -m=^The -m" "$QUORVE" -q -l "-m=^The" -m "-o=$OUT_DIR/q5.txt" "$DATA"
+measure "sed -n /^The/p" sh -c 'sed -n "/^The/p" "$1" >"$2"' _ "$DATA" "$OUT_DIR/s5.txt"
+measure "awk /^The/" sh -c 'awk "/^The/" "$1" >"$2"' _ "$DATA" "$OUT_DIR/a5.txt"
+same_as_sed "$OUT_DIR/q5.txt" "$OUT_DIR/s5.txt"
 
-# Same content apart from the CR LF line ends and the empty line read at the end.
-if ! cmp -s -n "$(stat -c %s "$OUT_DIR/s1.txt")" <(tr -d '\r' <"$OUT_DIR/q1.txt") "$OUT_DIR/s1.txt"; then
-  echo "WARNING: quorve and sed outputs differ for fox=cat"
-fi
+measure "quorve -l -r (cat|dog)=[\$1]" "$QUORVE" -q -l -r '(cat|dog)=[$1]' "-o=$OUT_DIR/q6.txt" \
+  "$DATA"
+measure "sed -E s/(cat|dog)/[\\1]/g" sh -c 'sed -E "s/(cat|dog)/[\\1]/g" "$1" >"$2"' _ "$DATA" \
+  "$OUT_DIR/s6.txt"
+measure "perl -pe s/(cat|dog)/[\$1]/g" sh -c 'perl -pe "s/(cat|dog)/[\$1]/g" "$1" >"$2"' _ \
+  "$DATA" "$OUT_DIR/p6.txt"
+same_as_sed "$OUT_DIR/q6.txt" "$OUT_DIR/s6.txt"
+rm -f "$OUT_DIR"/*.txt
 
 if [[ ${BIG:-0} == 1 ]]; then
-  big=bench/data/lines-1G.txt
-  [[ -s $big ]] || make_lines "$big" 1024
-  echo "== 1 GiB file"
-  measure "quorve -l -c fox=cat (1 GiB)" "$QUORVE" -q -l -c fox=cat "-o=$OUT_DIR/big.txt" "$big"
-  rm -f "$OUT_DIR/big.txt"
+  big=$OUT_DIR/input-1g.txt
+  for _ in 1 2 3 4; do cat "$DATA"; done >"$big"
+  echo "== $big ($(du -h "$big" | cut -f1))"
+  measure "quorve -l -c cat=dog (1 GiB)" "$QUORVE" -q -l -c cat=dog "-o=$OUT_DIR/big.txt" "$big"
+  measure "sed s/cat/dog/g (1 GiB)" sh -c 'sed "s/cat/dog/g" "$1" >"$2"' _ "$big" "$OUT_DIR/sbig.txt"
+  rm -f "$big" "$OUT_DIR"/*.txt
 fi
-
-rm -f "$OUT_DIR"/*.txt
