@@ -143,6 +143,24 @@ void ReplacePerLine(benchmark::State& state, bool caseSensitive) {
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * source.size()));
 }
 
+// Replacement in the text's own buffer (whole-file mode's way for replacements
+// not longer than the search); the fresh copy of the text is not timed.
+void ReplaceInPlace(benchmark::State& state, bool caseSensitive, const std::string& (*text)(),
+                    std::string_view search, std::string_view replace) {
+  const std::string& source = text();
+  std::string buffer;
+  buffer.reserve(source.size());
+  platform::AdviseHugePages(buffer.data(), buffer.capacity());
+  for (auto _ : state) {
+    state.PauseTiming();
+    buffer.assign(source);
+    state.ResumeTiming();
+    ReplaceAllInPlace(buffer, search, replace, caseSensitive);
+    benchmark::DoNotOptimize(buffer.data());
+  }
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * source.size()));
+}
+
 // Only the search: every "cat" counted, no output built, so memory traffic is
 // one read of the text.
 void CountOnly(benchmark::State& state, Engine engine) {
@@ -223,6 +241,17 @@ void RegisterAll() {
   for (auto [engine, engineName] : kEngines) {
     const std::string name = std::string("count_only_cat/") + engineName;
     benchmark::RegisterBenchmark(name.c_str(), CountOnly, engine)
+        ->Unit(benchmark::kMillisecond)
+        ->UseRealTime();
+  }
+  for (bool caseSensitive : {true, false}) {
+    const std::string suffix = caseSensitive ? "exact" : "folded";
+    benchmark::RegisterBenchmark(("crlf_to_empty/in_place_" + suffix).c_str(), ReplaceInPlace,
+                                 caseSensitive, CrLfText, "\r\n", "")
+        ->Unit(benchmark::kMillisecond)
+        ->UseRealTime();
+    benchmark::RegisterBenchmark(("rare_cat/in_place_" + suffix).c_str(), ReplaceInPlace,
+                                 caseSensitive, LfText, "cat", "dog")
         ->Unit(benchmark::kMillisecond)
         ->UseRealTime();
   }

@@ -1,6 +1,7 @@
 #include "faststrings/replace_all.h"
 
 #include <cstdint>
+#include <cstring>
 #include <limits>
 #include <new>
 #include <stdexcept>
@@ -124,25 +125,43 @@ void DeleteMatches(std::string& output, const PatternScan& scan, MatchList& list
   output.append(read, static_cast<std::size_t>(end - read));
 }
 
+// Whether a search can match at all; a search text of 2 GiB or more cannot be
+// used, since a skip table holds 32-bit shifts.
+bool Searchable(std::string_view source, std::string_view search) {
+  if (source.empty() || search.empty() || search.size() > source.size()) return false;
+  if (search.size() > static_cast<std::size_t>(INT32_MAX)) {
+    throw Exception("Search text too long");
+  }
+  return true;
+}
+
+// The skip table and scan of one call; the scan points at the table, so this
+// stays where it was built.
+struct PreparedSearch {
+  PreparedSearch(std::string_view search, bool caseSensitive, std::size_t textLength) {
+    const auto m = static_cast<std::int32_t>(search.size());
+    if (caseSensitive) {
+      MakeSkipTable(search.data(), m, table);
+      scan = PrepareExactScan(search.data(), m, table);
+    } else {
+      MakeSkipTableNoCase(search.data(), m, table);
+      scan = PrepareFoldedScan(search.data(), m, table, textLength);
+    }
+  }
+  PreparedSearch(const PreparedSearch&) = delete;
+  PreparedSearch& operator=(const PreparedSearch&) = delete;
+
+  SkipTable table;
+  PatternScan scan;
+};
+
 }  // namespace
 
 bool ReplaceAllInto(std::string& output, std::string_view source, std::string_view search,
                     std::string_view replace, bool caseSensitive) {
-  if (source.empty() || search.empty() || search.size() > source.size()) return false;
-  // A skip table holds 32-bit shifts; a search text of 2 GiB or more cannot be used.
-  if (search.size() > static_cast<std::size_t>(INT32_MAX)) {
-    throw Exception("Search text too long");
-  }
-  const auto m = static_cast<std::int32_t>(search.size());
-  SkipTable table;
-  PatternScan scan;
-  if (caseSensitive) {
-    MakeSkipTable(search.data(), m, table);
-    scan = PrepareExactScan(search.data(), m, table);
-  } else {
-    MakeSkipTableNoCase(search.data(), m, table);
-    scan = PrepareFoldedScan(search.data(), m, table, source.size());
-  }
+  if (!Searchable(source, search)) return false;
+  PreparedSearch prepared(search, caseSensitive, source.size());
+  const PatternScan& scan = prepared.scan;
   const char* read = source.data();
   const char* end = read + source.size();
   MatchList list;
@@ -156,6 +175,46 @@ bool ReplaceAllInto(std::string& output, std::string_view source, std::string_vi
   } else {
     ReplaceMatches(output, scan, list, read, end, replace);
   }
+  return true;
+}
+
+bool ReplaceAllInPlace(std::string& text, std::string_view search, std::string_view replace,
+                       bool caseSensitive) {
+  if (replace.size() > search.size()) {
+    std::string result;
+    if (!ReplaceAllInto(result, text, search, replace, caseSensitive)) return false;
+    text.swap(result);
+    return true;
+  }
+  if (!Searchable(text, search)) return false;
+  PreparedSearch prepared(search, caseSensitive, text.size());
+  const PatternScan& scan = prepared.scan;
+  const std::size_t m = search.size();
+  char* const base = text.data();
+  const char* end = base + text.size();
+  MatchList list;
+  list.count = FindMatches(scan, base, text.size(), list.matches, kBatch);
+  if (list.count == 0) return false;
+  // The write position never passes the read position (the replacement is not
+  // longer than the search), so bytes still to be searched are never overwritten.
+  char* write = base;
+  const char* read = base;
+  for (;;) {
+    for (std::size_t i = 0; i < list.count; ++i) {
+      const auto gap = static_cast<std::size_t>(list.matches[i] - read);
+      if (write != read) std::memmove(write, read, gap);
+      write += gap;
+      if (!replace.empty()) std::memcpy(write, replace.data(), replace.size());
+      write += replace.size();
+      read = list.matches[i] + m;
+    }
+    if (list.count < kBatch) break;
+    list.count =
+        FindMatches(scan, read, static_cast<std::size_t>(end - read), list.matches, kBatch);
+  }
+  const auto rest = static_cast<std::size_t>(end - read);
+  if (write != read) std::memmove(write, read, rest);
+  text.resize(static_cast<std::size_t>(write - base) + rest);
   return true;
 }
 

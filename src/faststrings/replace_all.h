@@ -13,3 +13,11 @@ std::string ReplaceAll(std::string_view source, std::string_view search, std::st
 // does not hold the result.
 bool ReplaceAllInto(std::string& output, std::string_view source, std::string_view search,
                     std::string_view replace, bool caseSensitive);
+
+// The same in the text's own buffer, for a replacement no longer than the search
+// (whole-file mode: no second buffer of the file's size). A longer replacement
+// is built in a new buffer that then takes the text's place. Returns false,
+// leaving text untouched, when nothing was found. search and replace must not
+// point into text.
+bool ReplaceAllInPlace(std::string& text, std::string_view search, std::string_view replace,
+                       bool caseSensitive);

@@ -218,7 +218,14 @@ PatternScan PrepareFoldedScan(const char* pattern, std::int32_t length, const Sk
   scan.foldCase = true;
   if (!QUORVE_VECTOR_SCAN || length <= 0 || textLength < kVectorScanMinLength) return scan;
   const int firstCount = FoldClassMembers(Byte(pattern), scan.firstBytes);
-  const int lastCount = FoldClassMembers(Byte(pattern + length - 1), scan.lastBytes);
+  const std::uint8_t last = Byte(pattern + length - 1);
+  int lastCount = firstCount;
+  if (UpperTable[last] == UpperTable[Byte(pattern)]) {
+    scan.lastBytes[0] = scan.firstBytes[0];
+    scan.lastBytes[1] = scan.firstBytes[1];
+  } else {
+    lastCount = FoldClassMembers(last, scan.lastBytes);
+  }
   // A class of three or more bytes would need more compares than it saves.
   if (firstCount > 2 || lastCount > 2) return scan;
   if (firstCount == 1) scan.firstBytes[1] = scan.firstBytes[0];

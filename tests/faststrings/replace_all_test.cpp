@@ -56,6 +56,10 @@ TEST_P(ReplaceAllCaseTest, GivesExpectedBytes) {
   const bool replaced = ReplaceAllInto(into, p.source, p.search, p.replace, p.caseSensitive);
   EXPECT_EQ(replaced ? into : p.source, p.expected);
   if (!replaced) EXPECT_EQ(into, "stale");
+  std::string inPlace = p.source;
+  const bool changed = ReplaceAllInPlace(inPlace, p.search, p.replace, p.caseSensitive);
+  EXPECT_EQ(inPlace, p.expected);
+  EXPECT_EQ(changed, replaced);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -120,6 +124,23 @@ TEST(ReplaceAllTest, IntoReusesTheCallersBuffer) {
   }
 }
 
+TEST(ReplaceAllTest, InPlaceKeepsTheBufferAndDenseMatchesAcrossBatches) {
+  // Thousands of matches: many batches, each writing behind the read position.
+  std::string text;
+  for (int i = 0; i < 3000; ++i) text += i % 3 == 0 ? "\r\n" : "ab\r\n";
+  const std::string expected = NaiveReplaceAll(text, "\r\n", "|", true);
+  const char* buffer = text.data();
+  EXPECT_TRUE(ReplaceAllInPlace(text, "\r\n", "|", true));
+  EXPECT_EQ(text, expected);
+  EXPECT_EQ(text.data(), buffer);
+  std::string grown = "a.b.c";
+  EXPECT_TRUE(ReplaceAllInPlace(grown, ".", "...", true));
+  EXPECT_EQ(grown, "a...b...c");
+  std::string untouched = "abc";
+  EXPECT_FALSE(ReplaceAllInPlace(untouched, "x", "", true));
+  EXPECT_EQ(untouched, "abc");
+}
+
 TEST(ReplaceAllTest, IntoDoesNotKeepPreviousContent) {
   std::string output(1000, 'z');
   ASSERT_TRUE(ReplaceAllInto(output, "a.b", ".", "::", true));
@@ -174,6 +195,9 @@ TEST(ReplaceAllTest, RandomAgreesWithNaiveReference) {
         const std::string expected = NaiveReplaceAll(source, search, replace, caseSensitive);
         ASSERT_EQ(ReplaceAll(source, search, replace, caseSensitive), expected)
             << "round " << round;
+        std::string inPlace = source;
+        ReplaceAllInPlace(inPlace, search, replace, caseSensitive);
+        ASSERT_EQ(inPlace, expected) << "round " << round;
         const std::string before = reused;
         if (ReplaceAllInto(reused, source, search, replace, caseSensitive)) {
           ASSERT_EQ(reused, expected) << "round " << round;
