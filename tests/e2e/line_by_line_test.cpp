@@ -210,7 +210,8 @@ TEST(LineByLine, ReplacementMayHoldLineBreaksAndNul) {
 
 TEST(LineByLine, RegexReplacesWithTemplates) {
   EXPECT_EQ(Processed("ab\r\nb\r\n", {"-r", "(a)(b)=$2$1"}), "ba\r\nb\r\n\r\n");
-  EXPECT_EQ(Processed("axb\r\n", {"-r", "x*=-"}), "-a--b-\r\n\r\n");
+  // Empty lines are left alone, though "^" would match them.
+  EXPECT_EQ(Processed("a\r\n\r\nb\r\n", {"-r", "^=>"}), ">a\r\n\r\n>b\r\n\r\n");
 }
 
 TEST(LineByLine, RegexWithMatchOnlyNeedsEveryPairToMatch) {
