@@ -33,8 +33,6 @@ bool CandidateMatches(const PatternScan& scan, const char* window) {
                        : InnerBytesEqual(window, scan.pattern, scan.length);
 }
 
-#if QUORVE_VECTOR_SCAN
-
 // Leftmost matches gathered for the caller, each starting at or after the end
 // of the one before (`next`), so they never overlap.
 struct MatchBatch {
@@ -43,6 +41,8 @@ struct MatchBatch {
   std::size_t count;
   const char* next;
 };
+
+#if QUORVE_VECTOR_SCAN
 
 // Verifies the candidates of one block, lowest start first. Returns true when
 // the batch is full.
