@@ -28,7 +28,7 @@ bool InnerBytesEqualFolded(const char* window, const char* pattern, std::int32_t
   return true;
 }
 
-bool CandidateMatches(const PatternScan& scan, const char* window) {
+[[maybe_unused]] bool CandidateMatches(const PatternScan& scan, const char* window) {
   return scan.foldCase ? InnerBytesEqualFolded(window, scan.pattern, scan.length)
                        : InnerBytesEqual(window, scan.pattern, scan.length);
 }
