@@ -50,8 +50,8 @@ platform::FileHandle StandardHandleFor(const TextStream& stream, bool forWriting
                                               : platform::StandardOutput();
 }
 
-// The handle for the stream's name (a standard handle when it is empty), or 0 and
-// a stored failure code.
+// The handle for the stream's name (a standard handle when it is empty), or false
+// and a stored failure code.
 bool AcquireHandle(TextStream& stream, bool forWriting, bool forUpdate,
                    platform::FileHandle& handle) {
   if (stream.name.empty()) {
@@ -265,6 +265,11 @@ std::string IoErrorMessage(std::int32_t code) {
 }
 
 void BindTextFile(TextStream& stream, std::string_view name) {
+  // A stream still open is let go without losing what waits in its buffer.
+  if (stream.mode == TextStreamMode::Writing) FlushBuffer(stream);
+  if (stream.mode != TextStreamMode::Closed && !stream.onStandardHandle) {
+    if (platform::ErrorCode code = platform::CloseFileHandle(stream.handle)) StoreFailure(code);
+  }
   stream.name.assign(name);
   stream.mode = TextStreamMode::Closed;
   stream.handle = platform::kInvalidHandle;

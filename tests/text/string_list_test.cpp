@@ -162,22 +162,4 @@ TEST(StringListTest, AssignCopiesLinesAndObjects) {
   EXPECT_EQ(target.UpdateCount(), 0);
 }
 
-TEST(StringListTest, UpdateCounter) {
-  TStringList list;
-  list.BeginUpdate();
-  list.BeginUpdate();
-  EXPECT_EQ(list.UpdateCount(), 2);
-  list.EndUpdate();
-  list.EndUpdate();
-  EXPECT_EQ(list.UpdateCount(), 0);
-}
-
-TEST(StringListTest, LinesHoldAnyByte) {
-  TStringList list;
-  const std::string line("a\0\r\n\x1a\xff", 6);
-  list.Add(line);
-  EXPECT_EQ(list.Strings(0), line);
-  EXPECT_EQ(list.Count(), 1);
-}
-
 }  // namespace

@@ -237,6 +237,20 @@ TEST_F(TextStreamTest, OpenWriteTruncatesAndReopeningClosesFirst) {
   EXPECT_EQ(ReadFile(folder / "b.txt"), "b\r\n");
 }
 
+TEST_F(TextStreamTest, BindingAnOpenStreamAgainLosesNoWaitingBytes) {
+  BindTextFile(stream, folder / "first.txt");
+  OpenTextWrite(stream);
+  WriteTextLine(stream, "waiting");
+  BindTextFile(stream, folder / "second.txt");
+  EXPECT_EQ(stream.mode, TextStreamMode::Closed);
+  EXPECT_EQ(ReadFile(folder / "first.txt"), "waiting\r\n");
+  OpenTextWrite(stream);
+  WriteTextLine(stream, "next");
+  CloseText(stream);
+  EXPECT_EQ(ReadFile(folder / "second.txt"), "next\r\n");
+  EXPECT_EQ(PendingStreamError(), 0);
+}
+
 TEST_F(TextStreamTest, CharacterDeviceTargetsAreFlushedLineByLine) {
   BindTextFile(stream, "/dev/null");
   OpenTextWrite(stream);
@@ -457,14 +471,6 @@ TEST(PendingStreamErrorTest, IsHeldPerThread) {
   EXPECT_EQ(seenElsewhere, 0);
   EXPECT_EQ(PendingStreamError(), 5);
   PendingStreamError() = 0;
-}
-
-TEST(ProcessStreamsTest, HaveTheirRolesAndStartClosed) {
-  EXPECT_EQ(InputText().role, TextStreamRole::Input);
-  EXPECT_EQ(OutputText().role, TextStreamRole::Output);
-  EXPECT_EQ(ErrorText().role, TextStreamRole::Error);
-  EXPECT_EQ(InputText().mode, TextStreamMode::Closed);
-  EXPECT_EQ(&InputText(), &InputText());
 }
 
 TEST(ProcessStreamsTest, CloseWritesOutWaitingOutputInOrder) {
