@@ -196,23 +196,6 @@ TEST(WindowScanTest, LargeFoldClassFallsBackAndStaysCorrect) {
   EXPECT_EQ(Found(text, "1AB1", true), 90u);
 }
 
-TEST(WindowScanTest, VectorStageUsedOnlyWhenWorthIt) {
-  SkipTable skip;
-  MakeSkipTableNoCase("ab", 2, skip);
-  EXPECT_FALSE(PrepareFoldedScan("ab", 2, skip, kVectorScanMinLength - 1).vectorised);
-  const PatternScan folded = PrepareFoldedScan("ab", 2, skip, kVectorScanMinLength);
-#if defined(__SSE2__)
-  EXPECT_TRUE(folded.vectorised);
-  EXPECT_TRUE(folded.twoMembers);
-  MakeSkipTable("1-2", 3, skip);
-  const PatternScan exact = PrepareExactScan("1-2", 3, skip);
-  EXPECT_TRUE(exact.vectorised);
-  EXPECT_FALSE(exact.twoMembers);
-#else
-  EXPECT_FALSE(folded.vectorised);
-#endif
-}
-
 TEST(WindowScanTest, RandomTextsAgreeWithNaiveSearch) {
   std::mt19937 random(20240611);
   // Letters that fold in Windows-1252 (e-acute, y-diaeresis and their capitals),
