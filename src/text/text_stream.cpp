@@ -202,6 +202,7 @@ bool FlushBuffer(TextStream& stream) {
 }
 
 void PutBytes(TextStream& stream, std::string_view bytes) {
+  if (bytes.empty()) return;  // an empty view may carry a null pointer, which memcpy must not see
   const std::size_t room = stream.buffer.size() - stream.position;
   if (bytes.size() <= room) {
     std::memcpy(stream.buffer.data() + stream.position, bytes.data(), bytes.size());
