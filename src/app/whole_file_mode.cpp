@@ -16,6 +16,10 @@ namespace {
 
 // A byte 0 shortens the text without any other sign, and with -w that is the
 // user's own file: always say so, -q or not.
+std::int32_t PairCount() {
+  return std::min(SearchList->Count(), ReplaceList->Count());
+}
+
 void WarnCutInFile(std::size_t offset) {
   platform::WriteStandardError("Warning: byte 0 at offset " + std::to_string(offset) + " of \"" +
                                Settings.InputFile +
@@ -32,11 +36,24 @@ void WarnCutInProcessedText(std::size_t offset) {
 
 void ApplyAllPairs(std::string& text) {
   std::string spare;
-  const std::int32_t pairs = std::min(SearchList->Count(), ReplaceList->Count());
+  const std::int32_t pairs = PairCount();
   for (std::int32_t i = 0; i < pairs; ++i) {
     ApplyPair(text, spare, SearchList->Strings(i), ReplaceList->Strings(i), Settings.CaseSensitive,
               Settings.RegexMode);
   }
+}
+
+// When no pair can see or make a line end, the pairs give the same lines on the
+// text with the file's own line ends, so the text is rewritten with CR LF only
+// once, on the way out. A substitute CR, LF or 0 for byte 0 must be placed after
+// the line ends are settled, so it takes the long way too.
+bool LineEndsCanWaitUntilWriting(std::string_view text) {
+  if (Settings.RegexMode) return false;
+  const char substitute = static_cast<char>(Settings.ZeroSubstitute);
+  if (Settings.ZeroBytesAllowed && (substitute == '\r' || substitute == '\n' || substitute == 0)) {
+    return false;
+  }
+  return LineEndsCanWait(text, *SearchList, *ReplaceList);
 }
 
 }  // namespace
@@ -49,20 +66,22 @@ void RunWholeFile() {
   if (Settings.WriteBack) Settings.OutputFile = Settings.InputFile;
 
   std::string text;
-  std::size_t cut = LoadJoinedText(Settings.InputFile, Settings.ZeroBytesAllowed,
-                                   static_cast<char>(Settings.ZeroSubstitute), text);
+  std::size_t cut = ReadFileText(Settings.InputFile, !Settings.ZeroBytesAllowed, text);
   if (cut != kNotCut) WarnCutInFile(cut);
+  if (!LineEndsCanWaitUntilWriting(text)) EndLinesWithCrLf(text);
+  if (Settings.ZeroBytesAllowed && Settings.ZeroSubstitute != 0) {
+    SubstituteZeroBytes(text, static_cast<char>(Settings.ZeroSubstitute));
+  }
 
   ApplyAllPairs(text);
   if (Settings.DosOutput) ToOemInPlace(text);
 
   const std::string_view lineEnd = Settings.UnixNewlines ? "\n" : "\r\n";
-  cut = SplitAndEndLines(text, lineEnd);
-  if (cut != kNotCut) WarnCutInProcessedText(cut);
-
   if (Settings.OutputFile.empty()) {
-    WriteWholeText(OutputText(), Settings.Header, text, Settings.Footer, lineEnd);
+    cut = WriteWholeText(OutputText(), Settings.Header, text, Settings.Footer, lineEnd);
   } else {
-    WriteWholeTextToFile(Settings.OutputFile, Settings.Header, text, Settings.Footer, lineEnd);
+    cut =
+        WriteWholeTextToFile(Settings.OutputFile, Settings.Header, text, Settings.Footer, lineEnd);
   }
+  if (cut != kNotCut) WarnCutInProcessedText(cut);
 }

@@ -1,5 +1,6 @@
 #include "app/whole_text.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <limits>
@@ -139,35 +140,6 @@ void ExpandToCrLf(std::string& text) {
   }
 }
 
-// Every line end becomes LF, working from the front: the text never grows except
-// by the LF of an unterminated last line, which is added first.
-void CompactToLf(std::string& text) {
-  if (!text.empty() && !IsLineBreak(text.back())) text.push_back('\n');
-  char* d = text.data();
-  const std::size_t size = text.size();
-  ForwardBreaks breaks(d, size);
-  std::size_t read = 0;
-  std::size_t write = 0;
-  while (read < size) {
-    std::size_t brk = breaks.Next(read);
-    std::size_t breakLength = BreakLengthAt(d, size, brk);
-    std::size_t length = brk - read;
-    if (write != read) std::memmove(d + write, d + read, length);
-    write += length;
-    d[write++] = '\n';
-    read = brk + breakLength;
-  }
-  text.resize(write);
-}
-
-void EndLinesWith(std::string& text, std::string_view lineEnd) {
-  if (lineEnd == kCrLf) {
-    ExpandToCrLf(text);
-  } else {
-    CompactToLf(text);
-  }
-}
-
 // The first byte 0 ends the text. A byte 0 right at the start still leaves one
 // empty line, which a lone LF stands for.
 std::size_t CutAtFirstZero(std::string& text) {
@@ -180,16 +152,6 @@ std::size_t CutAtFirstZero(std::string& text) {
     text.resize(offset);
   }
   return offset;
-}
-
-void SubstituteZeroBytes(std::string& text, char substitute) {
-  char* d = text.data();
-  const std::size_t size = text.size();
-  std::size_t pos = 0;
-  while (const void* zero = std::memchr(d + pos, 0, size - pos)) {
-    pos = static_cast<std::size_t>(static_cast<const char*>(zero) - d);
-    d[pos++] = substitute;
-  }
 }
 
 void ReadWholeStream(TFileStream& stream, std::string& text) {
@@ -255,24 +217,95 @@ void ReplaceNotLongerInPlace(std::string& text, std::string_view search, std::st
   text.resize(write + size - read);
 }
 
+// Gathers small pieces into large writes; large pieces go out straight from
+// where they are.
+class PieceWriter {
+ public:
+  explicit PieceWriter(const ByteSink& sink) : sink_(sink) {}
+
+  void Put(std::string_view bytes) {
+    if (bytes.size() >= kDirectPiece) {
+      Flush();
+      sink_(bytes);
+      return;
+    }
+    if (staging_.size() + bytes.size() > kStagingSize) Flush();
+    if (staging_.capacity() < kStagingSize) staging_.reserve(kStagingSize);
+    staging_.append(bytes);
+  }
+  void Flush() {
+    if (staging_.empty()) return;
+    sink_(staging_);
+    staging_.clear();
+  }
+
+ private:
+  static constexpr std::size_t kDirectPiece = 64 * 1024;
+  static constexpr std::size_t kStagingSize = 1024 * 1024;
+  const ByteSink& sink_;
+  std::string staging_;
+};
+
+std::size_t WriteFramedLines(const ByteSink& sink, std::string_view header, std::string_view text,
+                             std::string_view footer, std::string_view lineEnd);
+
+bool HasLoneCr(std::string_view text) {
+  std::size_t pos = 0;
+  while (const void* cr = std::memchr(text.data() + pos, '\r', text.size() - pos)) {
+    pos = static_cast<std::size_t>(static_cast<const char*>(cr) - text.data()) + 1;
+    if (pos == text.size() || text[pos] != '\n') return true;
+  }
+  return false;
+}
+
 }  // namespace
 
-std::size_t LoadJoinedText(const std::string& fileName, bool keepZeroBytes, char substitute,
-                           std::string& text) {
+std::size_t ReadFileText(const std::string& fileName, bool cutAtZero, std::string& text) {
   {
     std::unique_ptr<TFileStream> stream = FileStreamOpen(fileName, kOpenReadDenyWrite);
     ReadWholeStream(*stream, text);
   }
-  std::size_t cut = keepZeroBytes ? kNotCut : CutAtFirstZero(text);
+  return cutAtZero ? CutAtFirstZero(text) : kNotCut;
+}
+
+void EndLinesWithCrLf(std::string& text) {
   ExpandToCrLf(text);
+}
+
+void SubstituteZeroBytes(std::string& text, char substitute) {
+  char* d = text.data();
+  const std::size_t size = text.size();
+  std::size_t pos = 0;
+  while (const void* zero = std::memchr(d + pos, 0, size - pos)) {
+    pos = static_cast<std::size_t>(static_cast<const char*>(zero) - d);
+    d[pos++] = substitute;
+  }
+}
+
+std::size_t LoadJoinedText(const std::string& fileName, bool keepZeroBytes, char substitute,
+                           std::string& text) {
+  std::size_t cut = ReadFileText(fileName, !keepZeroBytes, text);
+  EndLinesWithCrLf(text);
   if (keepZeroBytes && substitute != 0) SubstituteZeroBytes(text, substitute);
   return cut;
 }
 
-std::size_t SplitAndEndLines(std::string& text, std::string_view lineEnd) {
-  std::size_t cut = CutAtFirstZero(text);
-  EndLinesWith(text, lineEnd);
-  return cut;
+bool PairStaysWithinLines(std::string_view search, std::string_view replace) {
+  constexpr std::string_view kLineBytes("\r\n\0", 3);
+  return search.find_first_of(kLineBytes) == std::string_view::npos &&
+         replace.find_first_of(kLineBytes) == std::string_view::npos;
+}
+
+bool LineEndsCanWait(std::string_view text, const TStringList& searches,
+                     const TStringList& replaces) {
+  const std::int32_t pairs = std::min(searches.Count(), replaces.Count());
+  bool replacementsKeepLines = true;
+  for (std::int32_t i = 0; i < pairs; ++i) {
+    if (!PairStaysWithinLines(searches.Strings(i), replaces.Strings(i))) return false;
+    if (replaces.Strings(i).empty() && !searches.Strings(i).empty()) replacementsKeepLines = false;
+  }
+  const bool lastLineEnded = text.empty() || IsLineBreak(text.back());
+  return replacementsKeepLines || (lastLineEnded && !HasLoneCr(text));
 }
 
 void ApplyPair(std::string& text, std::string& spare, std::string_view search,
@@ -291,32 +324,71 @@ void ApplyPair(std::string& text, std::string& spare, std::string_view search,
   if (ReplaceAllInto(spare, text, search, replace, caseSensitive)) text.swap(spare);
 }
 
-void WriteWholeText(TextStream& stream, std::string_view header, std::string_view text,
-                    std::string_view footer, std::string_view lineEnd) {
-  if (!header.empty()) {
-    WriteTextBytes(stream, header);
-    WriteTextBytes(stream, lineEnd);
+std::size_t WriteLines(const ByteSink& sink, std::string_view text, std::string_view lineEnd) {
+  std::size_t cut = kNotCut;
+  if (const void* zero = std::memchr(text.data(), 0, text.size())) {
+    cut = static_cast<std::size_t>(static_cast<const char*>(zero) - text.data());
+    // A byte 0 right at the start still leaves one empty line.
+    text = cut == 0 ? std::string_view("\n") : text.substr(0, cut);
   }
-  WriteTextBytes(stream, text);
-  if (!footer.empty()) {
-    WriteTextBytes(stream, footer);
-    WriteTextBytes(stream, lineEnd);
+  PieceWriter out(sink);
+  const char* d = text.data();
+  const std::size_t size = text.size();
+  ForwardBreaks breaks(d, size);
+  std::size_t runStart = 0;  // bytes from here on are right as they are
+  std::size_t pos = 0;
+  while (pos < size) {
+    const std::size_t brk = breaks.Next(pos);
+    if (brk == size) {
+      out.Put(text.substr(runStart));
+      out.Put(lineEnd);
+      runStart = pos = size;
+      break;
+    }
+    const std::size_t breakLength = BreakLengthAt(d, size, brk);
+    pos = brk + breakLength;
+    if (text.substr(brk, breakLength) == lineEnd) continue;
+    out.Put(text.substr(runStart, brk - runStart));
+    out.Put(lineEnd);
+    runStart = pos;
   }
-  WriteTextLine(stream, {});
+  out.Put(text.substr(runStart, pos - runStart));
+  out.Flush();
+  return cut;
 }
 
-void WriteWholeTextToFile(const std::string& fileName, std::string_view header,
-                          std::string_view text, std::string_view footer,
-                          std::string_view lineEnd) {
-  std::unique_ptr<TFileStream> stream = FileStreamCreate(fileName);
-  if (!header.empty()) {
-    WriteAll(*stream, header);
-    WriteAll(*stream, lineEnd);
-  }
-  WriteAll(*stream, text);
-  if (!footer.empty()) {
-    WriteAll(*stream, footer);
-    WriteAll(*stream, lineEnd);
-  }
-  stream->Commit();
+std::size_t WriteWholeText(TextStream& stream, std::string_view header, std::string_view text,
+                           std::string_view footer, std::string_view lineEnd) {
+  const ByteSink sink = [&stream](std::string_view bytes) { WriteTextBytes(stream, bytes); };
+  std::size_t cut = WriteFramedLines(sink, header, text, footer, lineEnd);
+  WriteTextLine(stream, {});
+  return cut;
 }
+
+std::size_t WriteWholeTextToFile(const std::string& fileName, std::string_view header,
+                                 std::string_view text, std::string_view footer,
+                                 std::string_view lineEnd) {
+  std::unique_ptr<TFileStream> stream = FileStreamCreate(fileName);
+  const ByteSink sink = [&stream](std::string_view bytes) { WriteAll(*stream, bytes); };
+  std::size_t cut = WriteFramedLines(sink, header, text, footer, lineEnd);
+  stream->Commit();
+  return cut;
+}
+
+namespace {
+
+std::size_t WriteFramedLines(const ByteSink& sink, std::string_view header, std::string_view text,
+                             std::string_view footer, std::string_view lineEnd) {
+  if (!header.empty()) {
+    sink(header);
+    sink(lineEnd);
+  }
+  std::size_t cut = WriteLines(sink, text, lineEnd);
+  if (!footer.empty()) {
+    sink(footer);
+    sink(lineEnd);
+  }
+  return cut;
+}
+
+}  // namespace

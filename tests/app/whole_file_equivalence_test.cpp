@@ -13,6 +13,7 @@
 #include "app/whole_text.h"
 #include "app_fixture.h"
 #include "faststrings/replace_all.h"
+#include "text/file_stream.h"
 #include "text/line_text.h"
 #include "text/string_list_fast.h"
 #include "text/text_stream.h"
@@ -23,6 +24,15 @@ using namespace std::string_literals;
 
 const std::string kFileAlphabet = "aAb\r\n\0"s;
 const std::string kPairAlphabet = "aAb\r\n\0"s;
+
+// The lines of the text, each followed by lineEnd, as WriteLines passes them on.
+std::size_t SplitAndEndLines(std::string& text, std::string_view lineEnd) {
+  std::string written;
+  const std::size_t cut =
+      WriteLines([&written](std::string_view bytes) { written.append(bytes); }, text, lineEnd);
+  text = written;
+  return cut;
+}
 
 std::string ReadBytes(const std::filesystem::path& path) {
   std::ifstream in(path, std::ios::binary);
@@ -145,8 +155,6 @@ TEST_F(WholeFileEquivalenceTest, WholeRunMatchesListPathForEveryWayOfWriting) {
     ApplyPair(text, spare, search, replace, caseSensitive, false);
 
     for (const std::string lineEnd : {"\r\n", "\n"}) {
-      std::string ended = text;
-      SplitAndEndLines(ended, lineEnd);
       const bool unix = lineEnd == "\n";
       SCOPED_TRACE(testing::PrintToString(ReadBytes(input)) + " pair " +
                    testing::PrintToString(search) + "=" + testing::PrintToString(replace) +
@@ -160,17 +168,100 @@ TEST_F(WholeFileEquivalenceTest, WholeRunMatchesListPathForEveryWayOfWriting) {
         SaveLines(list, expectedFile);
       }
       const std::string actualFile = folder_.Full(Fresh("actual"));
-      WriteWholeTextToFile(actualFile, header, ended, footer, lineEnd);
+      ASSERT_EQ(WriteWholeTextToFile(actualFile, header, text, footer, lineEnd), FirstZero(text));
       ASSERT_EQ(ReadBytes(actualFile), ReadBytes(expectedFile));
 
       const std::string streamFile = folder_.Full(Fresh("stream"));
       TextStream stream;
       BindTextFile(stream, streamFile);
       OpenTextWrite(stream);
-      WriteWholeText(stream, header, ended, footer, lineEnd);
+      ASSERT_EQ(WriteWholeText(stream, header, text, footer, lineEnd), FirstZero(text));
       CloseText(stream);
       ASSERT_EQ(ReadBytes(streamFile), (unix ? list.GetTextLF() : JoinLines(list)) + "\r\n");
     }
+  }
+}
+
+// Whenever LineEndsCanWait says so, pairs applied to the file's text with its own
+// line ends, which are settled only when the lines are written, give the bytes of
+// the list path, where CR LF is put in first.
+TEST_F(WholeFileEquivalenceTest, PairsBeforeLineEndsAreSettledGiveTheSameLines) {
+  const std::string lineLocalAlphabet = "aAb";
+  std::uniform_int_distribution<int> coin(0, 1);
+  std::uniform_int_distribution<int> pairCount(1, 3);
+  int compared = 0;
+  for (int round = 0; round < 800; ++round) {
+    const std::string bytes = RandomText(rng_, kFileAlphabet, 40);
+    const std::string input = folder_.Full(Fresh("in"));
+    folder_.Write(input, bytes);
+    const bool keepZero = coin(rng_) == 1;
+    const char substitute = coin(rng_) ? 'z' : '\x01';
+    const bool caseSensitive = coin(rng_) == 1;
+    const std::string lineEnd = coin(rng_) ? "\r\n" : "\n";
+    TStringList searches;
+    TStringList replaces;
+    for (int i = pairCount(rng_); i > 0; --i) {
+      searches.Add(RandomText(rng_, lineLocalAlphabet, 3));
+      replaces.Add(RandomText(rng_, lineLocalAlphabet, 4));
+    }
+
+    std::string text;
+    ASSERT_EQ(ReadFileText(input, !keepZero, text), keepZero ? kNotCut : FirstZero(bytes));
+    if (keepZero) SubstituteZeroBytes(text, substitute);
+    if (!LineEndsCanWait(text, searches, replaces)) continue;
+    ++compared;
+
+    std::string joined = ListLoadAndJoin(input, keepZero, substitute);
+    std::string spare;
+    for (std::int32_t i = 0; i < searches.Count(); ++i) {
+      joined = ReplaceAll(joined, searches.Strings(i), replaces.Strings(i), caseSensitive);
+      ApplyPair(text, spare, searches.Strings(i), replaces.Strings(i), caseSensitive, false);
+    }
+    TStringListFast list;
+    SplitIntoLines(list, joined);
+    ASSERT_EQ(SplitAndEndLines(text, lineEnd), kNotCut);
+    ASSERT_EQ(text, lineEnd == "\n" ? list.GetTextLF() : JoinLines(list))
+        << testing::PrintToString(bytes);
+  }
+  EXPECT_GT(compared, 400);
+}
+
+struct WaitCase {
+  std::string text;
+  std::string search;
+  std::string replace;
+  bool canWait;
+};
+
+TEST_F(WholeFileEquivalenceTest, LineEndsWaitOnlyForPairsThatCannotJoinLines) {
+  // clang-format off
+  const std::vector<WaitCase> cases = {
+      {"a\nb", "cat", "dog", true},
+      {"a\r\nb\r\n", "a", "", true},
+      {"x\rA\nb\n", "A", "", false},  // "x" CR LF "b" once A is gone
+      {"x\rA\nb", "A", "B", true},
+      {"x\rA\nb", "", "", true},
+      {"x\r", "x", "", false},
+      {"a\nx", "x", "", false},  // the unended last line would be gone
+      {"a\nx", "x", "y", true},
+      {"a\nx\n", "x", "", true},
+      {"", "x", "", true},
+      {"a\nb", "a\r", "b", false},
+      {"a\nb", "a", "\nb", false},
+      {"a\nb", "a\0"s, "b", false},
+      {"a\nb", "a", "b\0"s, false},
+  };
+  // clang-format on
+  for (const auto& c : cases) {
+    TStringList searches;
+    TStringList replaces;
+    searches.Add("b");
+    replaces.Add("c");
+    searches.Add(c.search);
+    replaces.Add(c.replace);
+    EXPECT_EQ(LineEndsCanWait(c.text, searches, replaces), c.canWait)
+        << testing::PrintToString(c.text) << " " << testing::PrintToString(c.search) << "="
+        << testing::PrintToString(c.replace);
   }
 }
 

@@ -19,6 +19,15 @@ namespace {
 
 using namespace std::string_literals;
 
+// The lines of the text, each followed by lineEnd, as WriteLines passes them on.
+std::size_t SplitAndEndLines(std::string& text, std::string_view lineEnd) {
+  std::string written;
+  const std::size_t cut =
+      WriteLines([&written](std::string_view bytes) { written.append(bytes); }, text, lineEnd);
+  text = written;
+  return cut;
+}
+
 std::string ReadBytes(const std::filesystem::path& path) {
   std::ifstream in(path, std::ios::binary);
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
@@ -195,13 +204,14 @@ TEST_F(WholeTextTest, WritesHeaderTextAndFooterExactly) {
       {"t\r1\n2", "a\r\n", "f\0x"s, "\r\n", "t\r1\n2\r\na\r\nf\0x\r\n"s},
   };
   for (const auto& c : cases) {
-    WriteWholeTextToFile(folder_.Full("out.txt"), c.header, c.text, c.footer, c.lineEnd);
+    EXPECT_EQ(WriteWholeTextToFile(folder_.Full("out.txt"), c.header, c.text, c.footer, c.lineEnd),
+              kNotCut);
     EXPECT_EQ(ReadBytes(folder_.path() / "out.txt"), c.file);
 
     TextStream stream;
     BindTextFile(stream, folder_.Full("stream.txt"));
     OpenTextWrite(stream);
-    WriteWholeText(stream, c.header, c.text, c.footer, c.lineEnd);
+    EXPECT_EQ(WriteWholeText(stream, c.header, c.text, c.footer, c.lineEnd), kNotCut);
     CloseText(stream);
     EXPECT_EQ(ReadBytes(folder_.path() / "stream.txt"), c.file + "\r\n");
   }
