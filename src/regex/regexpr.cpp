@@ -2,6 +2,7 @@
 
 #include <functional>
 
+#include "platform/files.h"
 #include "platform/system.h"
 #include "regex/compiled_expression.h"
 #include "regex/regex_errors.h"
@@ -33,6 +34,20 @@ bool NextStart(std::size_t start, std::size_t end, std::size_t subjectLength, st
   return next <= subjectLength;
 }
 
+// Room for the result in one piece. A large buffer gets slack for replacements
+// longer than their matches (untouched pages cost nothing) and a huge-page hint,
+// since faulting in a fresh buffer page by page costs more than the search.
+void ReserveOutput(std::string& output, std::size_t inputSize) {
+  constexpr std::size_t kLargeBuffer = 4u << 20;
+  if (output.capacity() >= inputSize) return;
+  if (inputSize < kLargeBuffer) {
+    output.reserve(inputSize);
+    return;
+  }
+  output.reserve(inputSize + inputSize / 4);
+  platform::AdviseHugePages(output.data(), output.capacity());
+}
+
 // Every match replaced, leftmost first, without overlap. The search sees subject
 // (input cut at its first NUL); the stretches between matches come from input,
 // so whatever follows a NUL is kept after the last match.
@@ -41,11 +56,11 @@ void ReplaceAllMatches(std::string& output, const CompiledExpression& compiled,
   const std::string_view subject = UpToFirstNul(input);
   pcre2_match_data* matchData = compiled.ScratchMatchData();
   output.clear();
+  ReserveOutput(output, input.size());
   if (!compiled.Search(subject, 0, matchData)) {
     output.append(input);
     return;
   }
-  output.reserve(input.size());
   const bool literal = !expand || regex_template::IsPlainText(replacement);
   const regex_template::MatchTable table = TableOf(compiled, subject, matchData);
   const PCRE2_SIZE* offsets = table.offsets;
