@@ -1,6 +1,5 @@
 #include "faststrings/fast_strings.h"
 
-#include <algorithm>
 #include <cstring>
 
 #include "faststrings/window_scan.h"
@@ -65,18 +64,7 @@ const char* SkipSearch(const char* text, const char* pattern, std::size_t textLe
 
 const char* SkipSearchNoCase(const char* text, const char* pattern, std::size_t textLen,
                              std::int32_t patternLen, const SkipTable& table) {
-  // Callers that search once per match find dense matches in the first bytes:
-  // look there with the plain skip search before paying for the fold classes.
-  const auto m = static_cast<std::size_t>(patternLen);
-  const std::size_t head = std::min(textLen, kVectorScanMinLength + m - 1);
-  if (const char* found = ScalarSkipSearchNoCase(text, pattern, head, patternLen, table)) {
-    return found;
-  }
-  if (head == textLen) return nullptr;
-  // Every window starting before `checked` lay wholly inside the head.
-  const std::size_t checked = head - (m - 1);
-  return FindFirst(PrepareFoldedScan(pattern, patternLen, table, textLen - checked), text + checked,
-                   textLen - checked);
+  return FindFirst(PrepareFoldedScan(pattern, patternLen, table, textLen), text, textLen);
 }
 
 std::size_t SkipPos(std::string_view text, std::string_view pattern, std::size_t start) {
