@@ -1,0 +1,84 @@
+#include "platform/console.h"
+
+#define WIN32_LEAN_AND_MEAN
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+
+#include "platform/win32/console_cells.h"
+
+namespace platform {
+
+namespace {
+
+struct ConsoleState {
+  bool started = false;
+  bool available = false;  // standard error is a console screen buffer
+  HANDLE handle = INVALID_HANDLE_VALUE;
+  std::uint16_t width = 0;  // the widest window the console could show
+  std::uint16_t startAttributes = 0;
+};
+
+ConsoleState& State() {
+  static ConsoleState state;
+  return state;
+}
+
+COORD At(int column, int row) {
+  COORD where;
+  where.X = static_cast<SHORT>(column);
+  where.Y = static_cast<SHORT>(row);
+  return where;
+}
+
+// Moving on past the window's last row: the line break goes to the console itself
+// (never to standard output, which may be a file being written), and the console
+// scrolls.
+void BreakLineOnConsole(HANDLE console) {
+  DWORD written = 0;
+  ::WriteConsoleA(console, "\r\n", 2, &written, nullptr);
+}
+
+}  // namespace
+
+void ConsoleStartUp() {
+  ConsoleState& state = State();
+  state.started = true;
+  state.handle = ::GetStdHandle(STD_ERROR_HANDLE);
+  state.width = static_cast<std::uint16_t>(::GetLargestConsoleWindowSize(state.handle).X);
+  CONSOLE_SCREEN_BUFFER_INFO info;
+  state.available = state.handle != nullptr && state.handle != INVALID_HANDLE_VALUE &&
+                    ::GetConsoleScreenBufferInfo(state.handle, &info);
+  state.startAttributes = state.available ? info.wAttributes : 0;
+}
+
+bool ConsoleAvailable() {
+  if (!State().started) ConsoleStartUp();
+  return State().available;
+}
+
+// Every console call's result is ignored: a status line never fails a run.
+void ConsoleWriteRow(std::string_view text, int colour, bool advance) {
+  if (!ConsoleAvailable()) return;
+  const ConsoleState& state = State();
+  CONSOLE_SCREEN_BUFFER_INFO info;
+  if (!::GetConsoleScreenBufferInfo(state.handle, &info)) return;
+  const int row = info.dwCursorPosition.Y;
+
+  const std::string cells = win32::RowCells(text, state.width);
+  DWORD done = 0;
+  ::WriteConsoleOutputCharacterA(state.handle, cells.data(), static_cast<DWORD>(cells.size()),
+                                 At(0, row), &done);
+  ::FillConsoleOutputAttribute(state.handle, win32::RowAttribute(colour, state.startAttributes),
+                               static_cast<DWORD>(win32::ColouredCellCount(cells)), At(0, row),
+                               &done);
+  if (!advance) return;
+  if (win32::NextRowInsideWindow(row, info.srWindow.Bottom)) {
+    ::SetConsoleCursorPosition(state.handle, At(0, row + 1));
+  } else {
+    BreakLineOnConsole(state.handle);
+  }
+}
+
+}  // namespace platform

@@ -1,0 +1,79 @@
+#include "platform/system.h"
+
+#define WIN32_LEAN_AND_MEAN
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+
+namespace platform {
+
+namespace {
+
+constexpr UINT kWesternEuropeanCodePage = 1252;
+
+}  // namespace
+
+// The case rules known here are those of code page 1252; in any other ANSI code
+// page only the ASCII letters fold, which never folds two different letters together.
+CodePage ActiveCodePage() {
+  static const CodePage codePage =
+      ::GetACP() == kWesternEuropeanCodePage ? CodePage::Windows1252 : CodePage::AsciiOnly;
+  return codePage;
+}
+
+std::string ComputerName() {
+  char name[256] = {};
+  DWORD size = sizeof name;
+  if (!::GetComputerNameA(name, &size)) return {};
+  return std::string(name, size < sizeof name ? size : sizeof name - 1);
+}
+
+TimeZoneState CurrentTimeZone() {
+  TIME_ZONE_INFORMATION zone;
+  TimeZoneState state;
+  switch (::GetTimeZoneInformation(&zone)) {
+    case TIME_ZONE_ID_STANDARD:
+      state.biasMinutes = static_cast<std::int32_t>(zone.Bias + zone.StandardBias);
+      state.known = true;
+      break;
+    case TIME_ZONE_ID_DAYLIGHT:
+      state.biasMinutes = static_cast<std::int32_t>(zone.Bias + zone.DaylightBias);
+      state.daylight = true;
+      state.known = true;
+      break;
+    case TIME_ZONE_ID_UNKNOWN:
+      // A zone without daylight saving still has its offset from UTC.
+      state.biasMinutes = static_cast<std::int32_t>(zone.Bias);
+      state.known = true;
+      break;
+    default:
+      break;
+  }
+  return state;
+}
+
+LocalDateTime CurrentLocalDateTime() {
+  SYSTEMTIME now;
+  ::GetLocalTime(&now);
+  return LocalDateTime{now.wYear,   now.wMonth,  now.wDay,         now.wHour,
+                       now.wMinute, now.wSecond, now.wMilliseconds};
+}
+
+std::uint32_t PerformanceCounterLow() {
+  LARGE_INTEGER counter;
+  if (::QueryPerformanceCounter(&counter)) return static_cast<std::uint32_t>(counter.LowPart);
+  return static_cast<std::uint32_t>(::GetTickCount());
+}
+
+// A WM_QUIT in the queue is taken off and dropped: the run ends when its work is done.
+void PumpMessages() {
+  MSG message;
+  while (::PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+    if (message.message == WM_QUIT) continue;
+    ::TranslateMessage(&message);
+    ::DispatchMessageA(&message);
+  }
+}
+
+}  // namespace platform
