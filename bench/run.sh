@@ -7,7 +7,8 @@
 #
 # QUORVE   the executable (default: build-release/quorve, built here if missing)
 # RUNS     runs per command (default 10)
-# At the end the line-by-line and regular-expression benchmarks run, when present.
+# At the end the line-by-line and regular-expression benchmarks run, when present
+# (WHOLE_FILE_ONLY=1 leaves them out).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -103,6 +104,7 @@ peak "sed s/cat/dog/g" "sed 's/cat/dog/g' $LF_FILE > $OUT"
 peak "python3 bytes.replace" "python3 -c '$PY_REPLACE' $LF_FILE > $OUT"
 rm -f "$OUT"
 
+[[ ${WHOLE_FILE_ONLY:-0} == 1 ]] && exit 0
 for other in bench/run_line_by_line.sh bench/run_regex.sh; do
   if [[ -x $other ]]; then
     echo

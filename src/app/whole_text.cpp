@@ -7,7 +7,6 @@
 #include <memory>
 #include <utility>
 
-#include "faststrings/fast_strings.h"
 #include "faststrings/replace_all.h"
 #include "platform/files.h"
 #include "regex/regexpr.h"
@@ -184,39 +183,6 @@ void ReadWholeStream(TFileStream& stream, std::string& text) {
   if (stream.ReadFailure() != 0) throw EReadError("Stream read error");
 }
 
-// Left to right, no overlap, the inserted text never searched again: the result
-// of ReplaceAll, built in the same buffer because it cannot outgrow the source.
-void ReplaceNotLongerInPlace(std::string& text, std::string_view search, std::string_view replace,
-                             bool caseSensitive) {
-  const auto searchLength = static_cast<std::int32_t>(search.size());
-  SkipTable table;
-  SearchFunction find;
-  if (caseSensitive) {
-    MakeSkipTable(search.data(), searchLength, table);
-    find = SkipSearch;
-  } else {
-    MakeSkipTableNoCase(search.data(), searchLength, table);
-    find = SkipSearchNoCase;
-  }
-  char* d = text.data();
-  const std::size_t size = text.size();
-  std::size_t read = 0;
-  std::size_t write = 0;
-  while (size - read >= search.size()) {
-    const char* match = find(d + read, search.data(), size - read, searchLength, table);
-    if (!match) break;
-    std::size_t gap = static_cast<std::size_t>(match - (d + read));
-    if (write != read) std::memmove(d + write, d + read, gap);
-    write += gap;
-    if (!replace.empty()) std::memcpy(d + write, replace.data(), replace.size());
-    write += replace.size();
-    read += gap + search.size();
-  }
-  if (write == read) return;
-  std::memmove(d + write, d + read, size - read);
-  text.resize(write + size - read);
-}
-
 // Gathers small pieces into large writes; large pieces go out straight from
 // where they are.
 class PieceWriter {
@@ -316,12 +282,13 @@ void ApplyPair(std::string& text, std::string& spare, std::string_view search,
     return;
   }
   if (search.empty() || text.empty()) return;
-  if (replace.size() <= search.size() &&
-      search.size() <= static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max())) {
-    ReplaceNotLongerInPlace(text, search, replace, caseSensitive);
-    return;
+  // Not longer: in the text's own buffer. Longer: into the spare buffer, which
+  // keeps its capacity from one pair to the next.
+  if (replace.size() <= search.size()) {
+    ReplaceAllInPlace(text, search, replace, caseSensitive);
+  } else if (ReplaceAllInto(spare, text, search, replace, caseSensitive)) {
+    text.swap(spare);
   }
-  if (ReplaceAllInto(spare, text, search, replace, caseSensitive)) text.swap(spare);
 }
 
 std::size_t WriteLines(const ByteSink& sink, std::string_view text, std::string_view lineEnd) {
