@@ -46,6 +46,10 @@ TEST_F(WholeFileTest, WritesTheProcessedTextToStandardOutput) {
       {"case-sensitive", "Cat cat CAT", {"-c", "cat=dog"}, "Cat dog CAT\r\n\r\n"},
       {"-c twice", "Cat cat", {"-c", "-c", "cat=dog"}, "dog dog\r\n\r\n"},
       {"empty search", "abc", {"=x"}, "abc\r\n\r\n"},
+      // Emptying a line must not join a lone CR and a lone LF, nor drop an unended
+      // last line.
+      {"emptied line between CR and LF", "x\rA\nb\n", {"A="}, "x\r\n\r\nb\r\n\r\n"},
+      {"emptied last line", "a\nx", {"x="}, "a\r\n\r\n\r\n"},
       {"empty file", "", {}, "\r\n"},
       {"empty file with header", "", {"-h=top"}, "top\r\n\r\n"},
       {"header and footer", "mid", {"-h=top", "-f=end"}, "top\r\nmid\r\nend\r\n\r\n"},
