@@ -1,0 +1,92 @@
+#!/usr/bin/env bash
+# Regular-expression runs (-r) on the 256 MiB English-like file of bench/make_data.sh,
+# in whole-file and in line-by-line mode, side by side with sed -E, perl -pe and
+# python3 re.sub (whole file in memory) doing the same replacement, with the wall
+# time and peak memory (/usr/bin/time -v) of each run. Every command writes a file,
+# and quorve's results are checked against sed's.
+#
+#   bench/run_regex.sh [data-file]
+#
+# QUORVE     the executable (default: build-release/quorve, built here if missing)
+# DATA       the input (default: the first argument, else bench/data/english-256m.txt)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+QUORVE=${QUORVE:-build-release/quorve}
+DATA=${1:-${DATA:-bench/data/english-256m.txt}}
+OUT_DIR=${OUT_DIR:-bench/data/regex-out}
+mkdir -p "$OUT_DIR"
+
+if [[ ! -x $QUORVE ]]; then
+  cmake -S . -B build-release -DCMAKE_BUILD_TYPE=Release -DQUORVE_TESTS=OFF >/dev/null
+  cmake --build build-release --target quorve -j2 >/dev/null
+  QUORVE=build-release/quorve
+fi
+[[ -s $DATA ]] || bench/make_data.sh
+if [[ ! -x /usr/bin/time ]]; then
+  export DEBIAN_FRONTEND=noninteractive
+  apt-get update -qq && apt-get install -y -qq time >/dev/null
+fi
+
+# One run: label, then the command; prints seconds and peak resident memory.
+measure() {
+  local label=$1
+  shift
+  local log
+  log=$(mktemp)
+  /usr/bin/time -v "$@" 2>"$log" >/dev/null || {
+    echo "$label: failed"
+    tail -5 "$log"
+    rm -f "$log"
+    return 1
+  }
+  local wall rss
+  wall=$(awk -F': ' '/Elapsed \(wall clock\)/ {print $2}' "$log")
+  rss=$(awk -F': ' '/Maximum resident set size/ {print $2}' "$log")
+  printf '%-48s %10s  %8.1f MiB\n' "$label" "$wall" "$(awk -v k="$rss" 'BEGIN {print k / 1024}')"
+  rm -f "$log"
+}
+
+# quorve writes CR LF line ends and one more line end at the end of its output;
+# apart from that the bytes must be sed's.
+same_as_sed() {
+  local quorve_out=$1 sed_out=$2
+  if ! cmp -s -n "$(stat -c %s "$sed_out")" <(tr -d '\r' <"$quorve_out") "$sed_out"; then
+    echo "WARNING: $quorve_out and $sed_out differ"
+  fi
+}
+
+python_sub() {  # expression, replacement, input, output
+  python3 -c 'import re, sys
+data = open(sys.argv[3], "rb").read()
+open(sys.argv[4], "wb").write(re.sub(sys.argv[1].encode(), sys.argv[2].encode(), data))' "$@"
+}
+export -f python_sub
+
+# The same replacement for every tool, one case per index.
+TITLES=('word with group, $1 template' 'alternation of three words' 'case-insensitive (?i)')
+PAIRS=('(cat)=[$1]' 'cat|dog|bird=X' '(?i)the=X')
+SED_SCRIPTS=('s/(cat)/[\1]/g' 's/cat|dog|bird/X/g' 's/the/X/gI')
+PERL_SCRIPTS=('s/(cat)/[$1]/g' 's/cat|dog|bird/X/g' 's/the/X/gi')
+PYTHON_EXPRESSIONS=('(cat)' 'cat|dog|bird' '(?i)the')
+PYTHON_REPLACEMENTS=('[\1]' 'X' 'X')
+
+size=$(du -h "$DATA" | cut -f1)
+echo "== -r on $DATA ($size): whole-file and line-by-line mode beside sed, perl and python"
+printf '%-52s %10s  %12s\n' "run" "wall" "peak memory"
+for n in "${!PAIRS[@]}"; do
+  echo "-- ${TITLES[$n]}"
+  pair=${PAIRS[$n]}
+  measure "quorve -r '$pair' (whole file)" "$QUORVE" -r "$pair" "-o=$OUT_DIR/w-$n.txt" "$DATA"
+  measure "quorve -l -r '$pair' (line by line)" "$QUORVE" -q -l -r "$pair" \
+    "-o=$OUT_DIR/l-$n.txt" "$DATA"
+  measure "sed -E '${SED_SCRIPTS[$n]}'" sh -c 'sed -E "$1" "$2" >"$3"' _ "${SED_SCRIPTS[$n]}" \
+    "$DATA" "$OUT_DIR/s-$n.txt"
+  measure "perl -pe '${PERL_SCRIPTS[$n]}'" sh -c 'perl -pe "$1" "$2" >"$3"' _ \
+    "${PERL_SCRIPTS[$n]}" "$DATA" "$OUT_DIR/p-$n.txt"
+  measure "python3 re.sub('${PYTHON_EXPRESSIONS[$n]}')" bash -c 'python_sub "$@"' _ \
+    "${PYTHON_EXPRESSIONS[$n]}" "${PYTHON_REPLACEMENTS[$n]}" "$DATA" "$OUT_DIR/y-$n.txt"
+  same_as_sed "$OUT_DIR/w-$n.txt" "$OUT_DIR/s-$n.txt"
+  same_as_sed "$OUT_DIR/l-$n.txt" "$OUT_DIR/s-$n.txt"
+  rm -f "$OUT_DIR"/*-"$n".txt
+done
