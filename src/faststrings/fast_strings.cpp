@@ -64,7 +64,7 @@ const char* SkipSearch(const char* text, const char* pattern, std::size_t textLe
 
 const char* SkipSearchNoCase(const char* text, const char* pattern, std::size_t textLen,
                              std::int32_t patternLen, const SkipTable& table) {
-  return FindFirst(PrepareFoldedScan(pattern, patternLen, table, textLen), text, textLen);
+  return FindFirst(PrepareFoldedScan(pattern, patternLen, table), text, textLen);
 }
 
 std::size_t SkipPos(std::string_view text, std::string_view pattern, std::size_t start) {

@@ -135,17 +135,19 @@ bool Searchable(std::string_view source, std::string_view search) {
   return true;
 }
 
-// The skip table and scan of one call; the scan points at the table, so this
-// stays where it was built.
+// The scan of one call, and its skip table when the scan needs one (no
+// vector compare possible); the scan points at the table, so this stays where
+// it was built.
 struct PreparedSearch {
-  PreparedSearch(std::string_view search, bool caseSensitive, std::size_t textLength) {
+  PreparedSearch(std::string_view search, bool caseSensitive) {
     const auto m = static_cast<std::int32_t>(search.size());
+    scan = caseSensitive ? PrepareExactScan(search.data(), m, table)
+                         : PrepareFoldedScan(search.data(), m, table);
+    if (scan.vectorised) return;
     if (caseSensitive) {
       MakeSkipTable(search.data(), m, table);
-      scan = PrepareExactScan(search.data(), m, table);
     } else {
       MakeSkipTableNoCase(search.data(), m, table);
-      scan = PrepareFoldedScan(search.data(), m, table, textLength);
     }
   }
   PreparedSearch(const PreparedSearch&) = delete;
@@ -160,7 +162,7 @@ struct PreparedSearch {
 bool ReplaceAllInto(std::string& output, std::string_view source, std::string_view search,
                     std::string_view replace, bool caseSensitive) {
   if (!Searchable(source, search)) return false;
-  PreparedSearch prepared(search, caseSensitive, source.size());
+  PreparedSearch prepared(search, caseSensitive);
   const PatternScan& scan = prepared.scan;
   const char* read = source.data();
   const char* end = read + source.size();
@@ -187,7 +189,7 @@ bool ReplaceAllInPlace(std::string& text, std::string_view search, std::string_v
     return true;
   }
   if (!Searchable(text, search)) return false;
-  PreparedSearch prepared(search, caseSensitive, text.size());
+  PreparedSearch prepared(search, caseSensitive);
   const PatternScan& scan = prepared.scan;
   const std::size_t m = search.size();
   char* const base = text.data();

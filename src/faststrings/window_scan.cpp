@@ -58,48 +58,66 @@ inline bool CollectVerified(const PatternScan& scan, MatchBatch& batch, const ch
   return false;
 }
 
+// The bytes a window's first and last byte may be, broadcast to every lane.
+struct ByteSets128 {
+  explicit ByteSets128(const PatternScan& scan)
+      : first0(_mm_set1_epi8(static_cast<char>(scan.firstBytes[0]))),
+        first1(_mm_set1_epi8(static_cast<char>(scan.firstBytes[1]))),
+        last0(_mm_set1_epi8(static_cast<char>(scan.lastBytes[0]))),
+        last1(_mm_set1_epi8(static_cast<char>(scan.lastBytes[1]))) {}
+  __m128i first0, first1, last0, last1;
+};
+
+// Bit j set: the window starting at blockStart + j has a possible first and last byte.
+template <bool kTwoMembers>
+std::uint32_t CandidatesSse2(const ByteSets128& sets, const char* blockStart,
+                             std::size_t lastOffset) {
+  const __m128i heads = _mm_loadu_si128(reinterpret_cast<const __m128i*>(blockStart));
+  const __m128i tails = _mm_loadu_si128(reinterpret_cast<const __m128i*>(blockStart + lastOffset));
+  __m128i headHits = _mm_cmpeq_epi8(heads, sets.first0);
+  __m128i tailHits = _mm_cmpeq_epi8(tails, sets.last0);
+  if constexpr (kTwoMembers) {
+    headHits = _mm_or_si128(headHits, _mm_cmpeq_epi8(heads, sets.first1));
+    tailHits = _mm_or_si128(tailHits, _mm_cmpeq_epi8(tails, sets.last1));
+  }
+  return static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_and_si128(headHits, tailHits)));
+}
+
 // Scans blocks of window starts from offset `start` while a whole block fits in
-// the text. Returns true when the batch filled up; otherwise *scanned is the
-// first window start not looked at.
+// the text, then one last block that ends at the last window start (overlapping
+// starts already looked at are masked out), so no scalar tail is left. Returns
+// true when the batch filled up.
 template <bool kTwoMembers>
 bool ScanBlocksSse2(const PatternScan& scan, const char* text, std::size_t textLength,
-                    std::size_t start, MatchBatch& batch, std::size_t* scanned) {
+                    std::size_t start, MatchBatch& batch) {
   constexpr std::size_t kBlock = 16;
   const std::size_t lastOffset = static_cast<std::size_t>(scan.length) - 1;
-  const __m128i first0 = _mm_set1_epi8(static_cast<char>(scan.firstBytes[0]));
-  const __m128i first1 = _mm_set1_epi8(static_cast<char>(scan.firstBytes[1]));
-  const __m128i last0 = _mm_set1_epi8(static_cast<char>(scan.lastBytes[0]));
-  const __m128i last1 = _mm_set1_epi8(static_cast<char>(scan.lastBytes[1]));
+  const ByteSets128 sets(scan);
   while (start + lastOffset + kBlock <= textLength) {
-    const __m128i heads = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + start));
-    const __m128i tails =
-        _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + start + lastOffset));
-    __m128i headHits = _mm_cmpeq_epi8(heads, first0);
-    __m128i tailHits = _mm_cmpeq_epi8(tails, last0);
-    if constexpr (kTwoMembers) {
-      headHits = _mm_or_si128(headHits, _mm_cmpeq_epi8(heads, first1));
-      tailHits = _mm_or_si128(tailHits, _mm_cmpeq_epi8(tails, last1));
-    }
-    const auto candidates =
-        static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_and_si128(headHits, tailHits)));
+    const std::uint32_t candidates = CandidatesSse2<kTwoMembers>(sets, text + start, lastOffset);
     if (candidates != 0 && CollectVerified(scan, batch, text + start, candidates)) return true;
     // A match may reach past this block: no window inside it can start a match.
     start = std::max(start + kBlock, static_cast<std::size_t>(batch.next - text));
   }
-  *scanned = start;
-  return false;
+  const std::size_t windowStarts = textLength - lastOffset;  // 0 .. windowStarts - 1
+  if (start >= windowStarts) return false;
+  const std::size_t lastBlock = windowStarts - kBlock;  // the caller ensures a whole block fits
+  std::uint32_t candidates = CandidatesSse2<kTwoMembers>(sets, text + lastBlock, lastOffset);
+  candidates &= ~0u << (start - lastBlock);
+  return candidates != 0 && CollectVerified(scan, batch, text + lastBlock, candidates);
 }
 
 template <bool kTwoMembers>
 __attribute__((target("avx2"))) bool ScanBlocksAvx2(const PatternScan& scan, const char* text,
-                                                    std::size_t textLength, std::size_t start,
-                                                    MatchBatch& batch, std::size_t* scanned) {
+                                                    std::size_t textLength, MatchBatch& batch,
+                                                    std::size_t* scanned) {
   constexpr std::size_t kBlock = 32;
   const std::size_t lastOffset = static_cast<std::size_t>(scan.length) - 1;
   const __m256i first0 = _mm256_set1_epi8(static_cast<char>(scan.firstBytes[0]));
   const __m256i first1 = _mm256_set1_epi8(static_cast<char>(scan.firstBytes[1]));
   const __m256i last0 = _mm256_set1_epi8(static_cast<char>(scan.lastBytes[0]));
   const __m256i last1 = _mm256_set1_epi8(static_cast<char>(scan.lastBytes[1]));
+  std::size_t start = 0;
   while (start + lastOffset + kBlock <= textLength) {
     const __m256i heads = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(text + start));
     const __m256i tails =
@@ -124,18 +142,39 @@ bool CpuHasAvx2() {
   return hasAvx2;
 }
 
+// Needs textLength >= length + 15 (one whole 16-byte block of window starts).
 bool ScanBlocks(const PatternScan& scan, const char* text, std::size_t textLength,
-                MatchBatch& batch, std::size_t* scanned) {
+                MatchBatch& batch) {
   std::size_t wide = 0;
   if (CpuHasAvx2()) {
-    const bool full = scan.twoMembers
-                          ? ScanBlocksAvx2<true>(scan, text, textLength, 0, batch, &wide)
-                          : ScanBlocksAvx2<false>(scan, text, textLength, 0, batch, &wide);
+    const bool full = scan.twoMembers ? ScanBlocksAvx2<true>(scan, text, textLength, batch, &wide)
+                                      : ScanBlocksAvx2<false>(scan, text, textLength, batch, &wide);
     if (full) return true;
   }
   // The 16-byte blocks take what is left after the 32-byte ones (short lines, tails).
-  return scan.twoMembers ? ScanBlocksSse2<true>(scan, text, textLength, wide, batch, scanned)
-                         : ScanBlocksSse2<false>(scan, text, textLength, wide, batch, scanned);
+  return scan.twoMembers ? ScanBlocksSse2<true>(scan, text, textLength, wide, batch)
+                         : ScanBlocksSse2<false>(scan, text, textLength, wide, batch);
+}
+
+// A text with fewer than 16 window starts: each window compared whole.
+void ScanShortText(const PatternScan& scan, const char* text, std::size_t textLength,
+                   MatchBatch& batch) {
+  const auto m = static_cast<std::size_t>(scan.length);
+  const char* end = text + textLength;
+  for (const char* window = text; static_cast<std::size_t>(end - window) >= m;) {
+    const bool ends =
+        scan.foldCase
+            ? UpperTable[Byte(window)] == UpperTable[Byte(scan.pattern)] &&
+                  UpperTable[Byte(window + m - 1)] == UpperTable[Byte(scan.pattern + m - 1)]
+            : window[0] == scan.pattern[0] && window[m - 1] == scan.pattern[m - 1];
+    if (!ends || !CandidateMatches(scan, window)) {
+      ++window;
+      continue;
+    }
+    batch.matches[batch.count++] = window;
+    if (batch.count == batch.capacity) return;
+    window += m;
+  }
 }
 
 #endif  // QUORVE_VECTOR_SCAN
@@ -209,14 +248,13 @@ PatternScan PrepareExactScan(const char* pattern, std::int32_t length, const Ski
   return scan;
 }
 
-PatternScan PrepareFoldedScan(const char* pattern, std::int32_t length, const SkipTable& table,
-                              std::size_t textLength) {
+PatternScan PrepareFoldedScan(const char* pattern, std::int32_t length, const SkipTable& table) {
   PatternScan scan;
   scan.pattern = pattern;
   scan.length = length;
   scan.table = &table;
   scan.foldCase = true;
-  if (!QUORVE_VECTOR_SCAN || length <= 0 || textLength < kVectorScanMinLength) return scan;
+  if (!QUORVE_VECTOR_SCAN || length <= 0) return scan;
   const int firstCount = FoldClassMembers(Byte(pattern), scan.firstBytes);
   const std::uint8_t last = Byte(pattern + length - 1);
   int lastCount = firstCount;
@@ -240,15 +278,17 @@ std::size_t FindMatches(const PatternScan& scan, const char* text, std::size_t t
   const auto m = static_cast<std::size_t>(scan.length);
   MatchBatch batch{matches, capacity, 0, text};
   if (capacity == 0) return 0;
-  std::size_t scanned = 0;
 #if QUORVE_VECTOR_SCAN
-  if (scan.vectorised && textLength >= m + 15) {
-    if (ScanBlocks(scan, text, textLength, batch, &scanned)) return batch.count;
+  if (scan.vectorised) {
+    if (textLength >= m + 15) {
+      ScanBlocks(scan, text, textLength, batch);
+    } else {
+      ScanShortText(scan, text, textLength, batch);
+    }
+    return batch.count;
   }
 #endif
-  // Windows starting before `scanned` have all been looked at; the scalar
-  // search takes the rest.
-  const char* from = std::max(text + scanned, batch.next);
+  const char* from = text;
   const char* end = text + textLength;
   while (batch.count < capacity && static_cast<std::size_t>(end - from) >= m) {
     const auto length = static_cast<std::size_t>(end - from);

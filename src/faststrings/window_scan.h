@@ -1,8 +1,10 @@
 // The engine behind SkipSearch and SkipSearchNoCase. A vector compare of the
 // pattern's first and last byte over 16 (SSE2) or 32 (AVX2) window starts at once
-// picks the windows worth verifying; the scalar skip search covers short texts,
-// the tail and fold classes too large for the vector compare. Results are those
-// of the scalar skip search: the leftmost match, no byte read outside the range.
+// picks the windows worth verifying; a last block aligned to the end of the text
+// covers the tail, and texts with fewer than 16 window starts are compared window
+// by window. The scalar skip search remains for fold classes too large for the
+// vector compare and for builds without SSE2. Results are those of the scalar
+// skip search: the leftmost match, no byte read outside the range.
 #pragma once
 
 #include <cstddef>
@@ -15,7 +17,7 @@
 struct PatternScan {
   const char* pattern = nullptr;
   std::int32_t length = 0;
-  const SkipTable* table = nullptr;
+  const SkipTable* table = nullptr;  // read only when vectorised is clear
   bool foldCase = false;
   // When set, a window can only match if its first byte is one of firstBytes and
   // its last byte one of lastBytes (each pair holds one byte twice when the fold
@@ -26,13 +28,8 @@ struct PatternScan {
   std::uint8_t lastBytes[2] = {0, 0};
 };
 
-// Below this many text bytes the vector set-up costs more than it saves.
-constexpr std::size_t kVectorScanMinLength = 64;
-
 PatternScan PrepareExactScan(const char* pattern, std::int32_t length, const SkipTable& table);
-// The fold classes are only worked out when textLength reaches kVectorScanMinLength.
-PatternScan PrepareFoldedScan(const char* pattern, std::int32_t length, const SkipTable& table,
-                              std::size_t textLength);
+PatternScan PrepareFoldedScan(const char* pattern, std::int32_t length, const SkipTable& table);
 
 // Address of the leftmost match in text[0, textLength), or nullptr.
 const char* FindFirst(const PatternScan& scan, const char* text, std::size_t textLength);

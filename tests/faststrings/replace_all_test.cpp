@@ -55,7 +55,9 @@ TEST_P(ReplaceAllCaseTest, GivesExpectedBytes) {
   std::string into = "stale";
   const bool replaced = ReplaceAllInto(into, p.source, p.search, p.replace, p.caseSensitive);
   EXPECT_EQ(replaced ? into : p.source, p.expected);
-  if (!replaced) EXPECT_EQ(into, "stale");
+  if (!replaced) {
+    EXPECT_EQ(into, "stale");
+  }
   std::string inPlace = p.source;
   const bool changed = ReplaceAllInPlace(inPlace, p.search, p.replace, p.caseSensitive);
   EXPECT_EQ(inPlace, p.expected);

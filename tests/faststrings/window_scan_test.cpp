@@ -191,7 +191,7 @@ TEST(WindowScanTest, LargeFoldClassFallsBackAndStaysCorrect) {
   const std::string text = std::string(90, 'x') + "3ab2" + std::string(40, 'y');
   SkipTable skip;
   MakeSkipTableNoCase("1ab1", 4, skip);
-  const PatternScan scan = PrepareFoldedScan("1ab1", 4, skip, text.size());
+  const PatternScan scan = PrepareFoldedScan("1ab1", 4, skip);
   EXPECT_FALSE(scan.vectorised);
   EXPECT_EQ(Found(text, "1AB1", true), 90u);
 }
@@ -237,7 +237,7 @@ std::vector<std::size_t> BatchedAll(std::string_view text, std::string_view patt
   PatternScan scan;
   if (noCase) {
     MakeSkipTableNoCase(pattern.data(), m, table);
-    scan = PrepareFoldedScan(pattern.data(), m, table, text.size());
+    scan = PrepareFoldedScan(pattern.data(), m, table);
   } else {
     MakeSkipTable(pattern.data(), m, table);
     scan = PrepareExactScan(pattern.data(), m, table);
