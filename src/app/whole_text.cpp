@@ -154,7 +154,9 @@ std::size_t CutAtFirstZero(std::string& text) {
 }
 
 void ReadWholeStream(TFileStream& stream, std::string& text) {
-  const std::uint64_t announced = stream.Size() - stream.Position();
+  const std::uint64_t fileSize = stream.Size();
+  const std::uint64_t position = stream.Position();
+  const std::uint64_t announced = fileSize > position ? fileSize - position : 0;
   if (announced > std::numeric_limits<std::size_t>::max() / 2) throw EOutOfMemory();
   const auto size = static_cast<std::size_t>(announced);
   // Room for the CR of every LF-ended line of ordinary text, so the line ends can
