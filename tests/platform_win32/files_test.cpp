@@ -229,6 +229,23 @@ TEST(Win32Replacement, AFileBeingReadIsReplacedOnceTheReaderLetsGo) {
   EXPECT_EQ(folder.Read("in.txt"), "LINE ONE\r\n");
 }
 
+TEST(Win32Replacement, TheTemporaryFileCanBeWrittenThroughItsName) {
+  ScratchFolder folder;
+  folder.Write("in.txt", "old\r\n");
+  FileHandle reader;
+  ASSERT_EQ(OpenForReading(folder.Name("in.txt"), reader), 0);
+  ReplacementFile file;
+  ASSERT_EQ(BeginReplacement(folder.Name("in.txt"), file), 0);
+  FileHandle byName;
+  ASSERT_EQ(CreateForWriting(file.tempPath, byName), 0);
+  EXPECT_EQ(WriteAll(byName, "new\r\n"), 0);
+  EXPECT_EQ(CloseFileHandle(byName), 0);
+  CloseFileHandle(reader);
+  EXPECT_EQ(CommitReplacement(file), 0);
+  EXPECT_EQ(folder.Read("in.txt"), "new\r\n");
+  EXPECT_EQ(folder.Entries(), std::vector<std::string>{"in.txt"});
+}
+
 TEST(Win32Replacement, DevicesAreWrittenDirectly) {
   ReplacementFile file;
   ASSERT_EQ(BeginReplacement("NUL", file), 0);

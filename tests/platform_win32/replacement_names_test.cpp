@@ -6,6 +6,7 @@ namespace {
 
 using platform::win32::FolderPartOf;
 using platform::win32::TemporaryNameBeside;
+using platform::win32::WithoutLongPathPrefix;
 
 TEST(ReplacementNames, FolderPartEndsAtTheLastSeparatorOrDrive) {
   EXPECT_EQ(FolderPartOf("C:\\data\\in.txt"), "C:\\data\\");
@@ -27,6 +28,16 @@ TEST(ReplacementNames, LongNamesAreCutToKeepTheNameValid) {
   std::string name = TemporaryNameBeside("C:\\d\\" + longName, 0);
   EXPECT_EQ(name, "C:\\d\\." + std::string(200, 'n') + ".00000000.tmp");
   EXPECT_LE(name.size() - 5, 255u);
+}
+
+TEST(ReplacementNames, OnlyDrivePathsLoseTheLongPathPrefix) {
+  EXPECT_EQ(WithoutLongPathPrefix(R"(\\?\C:\d\f.txt)"), R"(C:\d\f.txt)");
+  EXPECT_EQ(WithoutLongPathPrefix(R"(\\?\z:\)"), R"(z:\)");
+  EXPECT_EQ(WithoutLongPathPrefix(R"(\\?\UNC\srv\share\f)"), R"(\\?\UNC\srv\share\f)");
+  EXPECT_EQ(WithoutLongPathPrefix(R"(\\?\C:)"), R"(\\?\C:)");
+  EXPECT_EQ(WithoutLongPathPrefix(R"(\\?\1:\x)"), R"(\\?\1:\x)");
+  EXPECT_EQ(WithoutLongPathPrefix(R"(C:\d\f.txt)"), R"(C:\d\f.txt)");
+  EXPECT_EQ(WithoutLongPathPrefix(""), "");
 }
 
 }  // namespace

@@ -39,12 +39,17 @@ bool UsableName(std::string_view name) {
 }
 
 // Other processes may read an opened file but never write it.
+constexpr DWORD kShareReadOnly = FILE_SHARE_READ;
+// A temporary file of a replacement is also written through a second handle that
+// names it (a text stream bound to it), so its own handle lets writers in.
+constexpr DWORD kShareReadWrite = FILE_SHARE_READ | FILE_SHARE_WRITE;
+
 ErrorCode OpenWith(const std::string& name, DWORD access, DWORD disposition, DWORD attributes,
-                   FileHandle& handle) {
+                   FileHandle& handle, DWORD share = kShareReadOnly) {
   handle = kInvalidHandle;
   if (!UsableName(name)) return RecordFailure(ERROR_FILE_NOT_FOUND);
-  HANDLE opened = ::CreateFileA(name.c_str(), access, FILE_SHARE_READ, nullptr, disposition,
-                                attributes, nullptr);
+  HANDLE opened =
+      ::CreateFileA(name.c_str(), access, share, nullptr, disposition, attributes, nullptr);
   if (opened == INVALID_HANDLE_VALUE) return RecordLastError();
   handle = Wrapped(opened);
   return 0;
@@ -60,8 +65,9 @@ FileHandle StandardHandle(DWORD which) {
 constexpr DWORD kInheritedAttributes = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
                                        FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
 
-// The path of the file a handle finally names (links and junctions followed), in
-// the \\?\ form that MoveFileExA takes; empty when the system cannot say.
+// The path of the file a handle finally names (links and junctions followed); a
+// drive path loses the \\?\ prefix that the system puts in front. Empty when the
+// system cannot say.
 std::string FinalPathOf(HANDLE handle) {
   std::vector<char> buffer(MAX_PATH + 1);
   for (;;) {
@@ -69,7 +75,9 @@ std::string FinalPathOf(HANDLE handle) {
         ::GetFinalPathNameByHandleA(handle, buffer.data(), static_cast<DWORD>(buffer.size()),
                                     FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
     if (length == 0) return {};
-    if (length < buffer.size()) return std::string(buffer.data(), length);
+    if (length < buffer.size()) {
+      return win32::WithoutLongPathPrefix(std::string_view(buffer.data(), length));
+    }
     buffer.resize(length + 1);
   }
 }
@@ -82,7 +90,7 @@ ErrorCode CreateTemporaryBeside(const std::string& target, DWORD attributes, Fil
   ErrorCode code = 0;
   for (int attempt = 0; attempt < 100; ++attempt) {
     std::string candidate = win32::TemporaryNameBeside(target, entropy());
-    code = OpenWith(candidate, GENERIC_WRITE, CREATE_NEW, attributes, handle);
+    code = OpenWith(candidate, GENERIC_WRITE, CREATE_NEW, attributes, handle, kShareReadWrite);
     if (code == 0) {
       tempPath = std::move(candidate);
       return 0;
@@ -125,7 +133,12 @@ ErrorCode OpenForReading(const std::string& name, FileHandle& handle) {
 }
 
 ErrorCode CreateForWriting(const std::string& name, FileHandle& handle) {
-  return OpenWith(name, GENERIC_WRITE, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, handle);
+  ErrorCode code = OpenWith(name, GENERIC_WRITE, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, handle);
+  if (code == 0 || win32::WindowsErrorBehindCode(code) != ERROR_SHARING_VIOLATION) return code;
+  // Held open by a writer that lets other writers in, such as the handle of a
+  // replacement's temporary file: joining it needs the same leave.
+  return OpenWith(name, GENERIC_WRITE, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, handle,
+                  kShareReadWrite);
 }
 
 ErrorCode OpenForUpdate(const std::string& name, FileHandle& handle) {
@@ -272,13 +285,11 @@ ErrorCode BeginReplacement(const std::string& target, ReplacementFile& file) {
       file.handle = probe;
       return 0;
     }
+    // A link stays a link: the file it points to is the one replaced.
+    std::string finalPath = FinalPathOf(Native(probe));
+    if (!finalPath.empty()) file.targetPath = finalPath;
     BY_HANDLE_FILE_INFORMATION info;
     if (::GetFileInformationByHandle(Native(probe), &info)) {
-      if (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) {
-        // A link stays a link: the file it points to is the one replaced.
-        std::string finalPath = FinalPathOf(Native(probe));
-        if (!finalPath.empty()) file.targetPath = finalPath;
-      }
       attributes = info.dwFileAttributes & kInheritedAttributes;
       if (attributes == 0) attributes = FILE_ATTRIBUTE_NORMAL;
     }

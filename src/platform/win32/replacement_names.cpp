@@ -1,5 +1,6 @@
 #include "platform/win32/replacement_names.h"
 
+#include <cctype>
 #include <cstdio>
 
 namespace platform::win32 {
@@ -25,6 +26,18 @@ std::string TemporaryNameBeside(std::string_view target, std::uint32_t random) {
   temporary.reserve(folder.size() + name.size() + 14);
   temporary.append(folder).append(".").append(name).append(".").append(digits).append(".tmp");
   return temporary;
+}
+
+}  // namespace platform::win32
+
+namespace platform::win32 {
+
+std::string WithoutLongPathPrefix(std::string_view path) {
+  constexpr std::string_view kPrefix = R"(\\?\)";
+  const std::string_view rest = path.starts_with(kPrefix) ? path.substr(kPrefix.size()) : "";
+  const bool drivePath = rest.size() >= 3 && std::isalpha(static_cast<unsigned char>(rest[0])) &&
+                         rest[1] == ':' && rest[2] == '\\';
+  return std::string(drivePath ? rest : path);
 }
 
 }  // namespace platform::win32

@@ -15,4 +15,8 @@ std::string_view FolderPartOf(std::string_view path);
 // it) + "." + eight lower-case hexadecimal digits of the random value + ".tmp".
 std::string TemporaryNameBeside(std::string_view target, std::uint32_t random);
 
+// "\\?\C:\dir\f" becomes "C:\dir\f"; any other path stays as it is (a long UNC or
+// volume path needs its prefix).
+std::string WithoutLongPathPrefix(std::string_view path);
+
 }  // namespace platform::win32
