@@ -7,15 +7,12 @@
 
 #include "lib/lib.h"
 #include "platform/files.h"
+#include "platform/system.h"
 #include "text/exceptions.h"
 #include "text/process.h"
 #include "text/text_stream.h"
 
-#ifdef _WIN32
-std::string LogFolder = ".\\";
-#else
-std::string LogFolder = "./";
-#endif
+std::string LogFolder = platform::CurrentFolderPrefix();
 std::string LoggerFile = "c:\\temp\\qz-logger-file.txt";
 std::string LogTempFile = "c:\\temp\\qz-logtemp-file.txt";
 std::string EventFile = "c:\\temp\\qz-logevent-file.txt";
@@ -28,11 +25,6 @@ std::unique_ptr<TLog> TheLog;
 
 namespace {
 
-#ifdef _WIN32
-constexpr std::string_view kStartUpLogFolder = "c:\\temp\\";
-#else
-constexpr std::string_view kStartUpLogFolder = "/tmp/";
-#endif
 constexpr std::string_view kWebRoot = "http://localhost/";
 constexpr std::string_view kMonthlyCategories = "tab,log,err";
 constexpr std::string_view kEventTimeFormat = "yyyy-mm-dd hh:nn:ss";
@@ -319,7 +311,7 @@ void LogStartUp() {
   TheLog.reset();
   // Registered first, so that the lock is freed even when creating the logger fails.
   AddShutdownStep(LogShutDown);
-  LogFolder = kStartUpLogFolder;
+  LogFolder = platform::DefaultLogFolder();
   WebAddress = std::string(kWebRoot) + ProgramFolderName();
   TheLog = std::make_unique<TLog>();
 }

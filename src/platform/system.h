@@ -31,6 +31,11 @@ LocalDateTime CurrentLocalDateTime();
 // Low 32 bits of a high-resolution counter (a pseudo-random seed).
 std::uint32_t PerformanceCounterLow();
 
+// The folder the logger writes its files to, ending with a separator.
+std::string DefaultLogFolder();
+// The folder a name without one refers to: "./" or ".\".
+std::string CurrentFolderPrefix();
+
 // Empties the thread's window-message queue without waiting (nothing on POSIX).
 void PumpMessages();
 

@@ -17,18 +17,6 @@ constexpr std::size_t kLargeTextSize = std::size_t{4} << 20;
 // Output is gathered into pieces of this size before it is written.
 constexpr std::size_t kWritePieceSize = std::size_t{1} << 20;
 
-// Keeps begin/end update balanced whatever happens in between.
-class UpdateScope {
- public:
-  explicit UpdateScope(TStringList& list) : list_(list) { list_.BeginUpdate(); }
-  ~UpdateScope() { list_.EndUpdate(); }
-  UpdateScope(const UpdateScope&) = delete;
-  UpdateScope& operator=(const UpdateScope&) = delete;
-
- private:
-  TStringList& list_;
-};
-
 }  // namespace
 
 const char* FindAnyOf3(const char* first, const char* last, char a, char b, char c) {

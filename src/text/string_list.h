@@ -59,3 +59,15 @@ class TStringList {
   TDuplicates duplicates_ = TDuplicates::dupIgnore;
   std::int32_t updateCount_ = 0;
 };
+
+// Keeps begin/end update balanced whatever happens in between.
+class UpdateScope {
+ public:
+  explicit UpdateScope(TStringList& list) : list_(list) { list_.BeginUpdate(); }
+  ~UpdateScope() { list_.EndUpdate(); }
+  UpdateScope(const UpdateScope&) = delete;
+  UpdateScope& operator=(const UpdateScope&) = delete;
+
+ private:
+  TStringList& list_;
+};

@@ -19,17 +19,6 @@ bool NamePartOf(std::string_view line, std::string_view& name) {
   return true;
 }
 
-class UpdateScope {
- public:
-  explicit UpdateScope(TStringList& list) : list_(list) { list_.BeginUpdate(); }
-  ~UpdateScope() { list_.EndUpdate(); }
-  UpdateScope(const UpdateScope&) = delete;
-  UpdateScope& operator=(const UpdateScope&) = delete;
-
- private:
-  TStringList& list_;
-};
-
 }  // namespace
 
 TStringListFast::TStringListFast() = default;

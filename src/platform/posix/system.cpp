@@ -74,6 +74,14 @@ std::uint32_t PerformanceCounterLow() {
   return static_cast<std::uint32_t>(nanoseconds);
 }
 
+std::string DefaultLogFolder() {
+  return "/tmp/";
+}
+
+std::string CurrentFolderPrefix() {
+  return "./";
+}
+
 void PumpMessages() {}
 
 }  // namespace platform

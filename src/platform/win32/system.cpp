@@ -67,6 +67,14 @@ std::uint32_t PerformanceCounterLow() {
 }
 
 // A WM_QUIT in the queue is taken off and dropped: the run ends when its work is done.
+std::string DefaultLogFolder() {
+  return "c:\\temp\\";
+}
+
+std::string CurrentFolderPrefix() {
+  return ".\\";
+}
+
 void PumpMessages() {
   MSG message;
   while (::PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
