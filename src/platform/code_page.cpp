@@ -65,6 +65,7 @@ CodePage CodePageFromCodeSetName(std::string_view codeSetName) {
 }
 
 uint8_t UpperCaseByte(CodePage codePage, uint8_t byte) {
+  if (codePage == CodePage::System) return SystemUpperCaseByte(byte);
   if (IsAsciiLower(byte)) return static_cast<uint8_t>(byte - 0x20);
   if (codePage != CodePage::Windows1252) return byte;
   if (IsWindows1252AccentedLower(byte)) return static_cast<uint8_t>(byte - 0x20);
@@ -75,6 +76,7 @@ uint8_t UpperCaseByte(CodePage codePage, uint8_t byte) {
 }
 
 uint8_t LowerCaseByte(CodePage codePage, uint8_t byte) {
+  if (codePage == CodePage::System) return SystemLowerCaseByte(byte);
   if (IsAsciiUpper(byte)) return static_cast<uint8_t>(byte + 0x20);
   if (codePage != CodePage::Windows1252) return byte;
   if (IsWindows1252AccentedUpper(byte)) return static_cast<uint8_t>(byte + 0x20);

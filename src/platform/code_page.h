@@ -8,14 +8,19 @@
 namespace platform {
 
 enum class CodePage {
-  Windows1252,  // Western European: a-z, a-grave..thorn (not the division sign), s/z caron, oe, y diaeresis
+  Windows1252,  // Western European: a-z, a-grave..thorn (not the division sign), s/z caron, oe, y
+                // diaeresis
   AsciiOnly,    // UTF-8 and the C locale: only a-z have a case, no single byte above 0x7F does
+  System,       // whatever the platform's own single-character case mapping says (Windows)
 };
 
 // The code page for an LC_CTYPE code-set name such as "UTF-8", "CP1252" or "ISO-8859-15".
 CodePage CodePageFromCodeSetName(std::string_view codeSetName);
 
 uint8_t UpperCaseByte(CodePage codePage, uint8_t byte);
+// The platform's own mapping of one byte, behind CodePage::System.
+uint8_t SystemUpperCaseByte(uint8_t byte);
+uint8_t SystemLowerCaseByte(uint8_t byte);
 uint8_t LowerCaseByte(CodePage codePage, uint8_t byte);
 
 }  // namespace platform

@@ -113,7 +113,7 @@ const std::shared_ptr<const CompiledExpression>& ExpressionCache::Get(std::strin
                                                                       platform::CodePage codePage) {
   expression = UpToFirstNul(expression);
   if (expression.empty()) throw regex_errors::MakeError(regex_errors::kNoExpression);
-  const std::size_t slot = codePage == platform::CodePage::Windows1252 ? 0 : 1;
+  const auto slot = static_cast<std::size_t>(codePage);
   auto found = entries_.find(expression);
   if (found == entries_.end()) {
     if (entries_.size() >= kMaxEntries) entries_.clear();

@@ -76,7 +76,7 @@ class ExpressionCache {
       return std::hash<std::string_view>{}(text);
     }
   };
-  using CodePageEntries = std::array<std::unique_ptr<Entry>, 2>;
+  using CodePageEntries = std::array<std::unique_ptr<Entry>, 3>;  // one per CodePage
   // Bounded so that a run with ever new expressions does not grow without end.
   static constexpr std::size_t kMaxEntries = 256;
 

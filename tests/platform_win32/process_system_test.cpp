@@ -55,23 +55,25 @@ TEST(Win32Process, OemConversionGoesOnPastAZeroByte) {
   EXPECT_EQ(platform::AnsiToOem(""), "");
 }
 
-// The case rules the shared code folds by must agree with the system's own
-// upper-casing for the code page it picks.
-TEST(Win32System, CodePageAgreesWithTheSystemsUpperCasing) {
+// The case rules the shared code folds by are the system's own upper-casing of its
+// ANSI code page, byte for byte, and lower-casing undoes it for letters.
+TEST(Win32System, CodePageIsTheSystemsOwnCaseMapping) {
   const platform::CodePage codePage = platform::ActiveCodePage();
-  EXPECT_EQ(codePage == platform::CodePage::Windows1252, ::GetACP() == 1252);
+  EXPECT_EQ(codePage, platform::CodePage::System);
   std::array<char, 256> table;
   for (int b = 0; b < 256; ++b) table[b] = static_cast<char>(b);
   ::CharUpperBuffA(table.data(), 256);
   for (int b = 0; b < 256; ++b) {
-    const auto system = static_cast<std::uint8_t>(table[b]);
-    const std::uint8_t ours = platform::UpperCaseByte(codePage, static_cast<std::uint8_t>(b));
     SCOPED_TRACE(b);
-    if (codePage == platform::CodePage::Windows1252) {
-      EXPECT_EQ(ours, system);
-    } else if (b < 0x80) {
-      EXPECT_EQ(ours, system);
-    }
+    const auto system = static_cast<std::uint8_t>(table[b]);
+    EXPECT_EQ(platform::UpperCaseByte(codePage, static_cast<std::uint8_t>(b)), system);
+  }
+  EXPECT_EQ(platform::UpperCaseByte(codePage, 'a'), 'A');
+  EXPECT_EQ(platform::LowerCaseByte(codePage, 'Q'), 'q');
+  if (::GetACP() == 1252) {
+    EXPECT_EQ(platform::UpperCaseByte(codePage, 0xE5), 0xC5);  // a with ring
+    EXPECT_EQ(platform::LowerCaseByte(codePage, 0xC5), 0xE5);
+    EXPECT_EQ(platform::UpperCaseByte(codePage, 0xF7), 0xF7);  // division sign has no case
   }
 }
 

@@ -74,6 +74,15 @@ std::uint32_t PerformanceCounterLow() {
   return static_cast<std::uint32_t>(nanoseconds);
 }
 
+// POSIX picks a named code page instead; this keeps the ASCII letters for completeness.
+uint8_t SystemUpperCaseByte(uint8_t byte) {
+  return byte >= 'a' && byte <= 'z' ? static_cast<uint8_t>(byte - 0x20) : byte;
+}
+
+uint8_t SystemLowerCaseByte(uint8_t byte) {
+  return byte >= 'A' && byte <= 'Z' ? static_cast<uint8_t>(byte + 0x20) : byte;
+}
+
 std::string DefaultLogFolder() {
   return "/tmp/";
 }

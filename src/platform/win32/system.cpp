@@ -8,18 +8,21 @@
 
 namespace platform {
 
-namespace {
-
-constexpr UINT kWesternEuropeanCodePage = 1252;
-
-}  // namespace
-
-// The case rules known here are those of code page 1252; in any other ANSI code
-// page only the ASCII letters fold, which never folds two different letters together.
+// The system's own upper- and lower-casing of the ANSI code page, whatever it is.
 CodePage ActiveCodePage() {
-  static const CodePage codePage =
-      ::GetACP() == kWesternEuropeanCodePage ? CodePage::Windows1252 : CodePage::AsciiOnly;
-  return codePage;
+  return CodePage::System;
+}
+
+uint8_t SystemUpperCaseByte(uint8_t byte) {
+  char buffer[1] = {static_cast<char>(byte)};
+  ::CharUpperBuffA(buffer, 1);
+  return static_cast<uint8_t>(buffer[0]);
+}
+
+uint8_t SystemLowerCaseByte(uint8_t byte) {
+  char buffer[1] = {static_cast<char>(byte)};
+  ::CharLowerBuffA(buffer, 1);
+  return static_cast<uint8_t>(buffer[0]);
 }
 
 std::string ComputerName() {
