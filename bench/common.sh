@@ -1,4 +1,19 @@
-# Shared by the benchmark scripts.
+# Shared by the benchmark scripts (sourced from the repository's root).
+
+# Builds quorve when $QUORVE is not an executable, makes $DATA when it is missing,
+# and installs /usr/bin/time when it is not there.
+prepare_run() {
+  if [[ ! -x $QUORVE ]]; then
+    cmake -S . -B build-release -DCMAKE_BUILD_TYPE=Release -DQUORVE_TESTS=OFF >/dev/null
+    cmake --build build-release --target quorve -j2 >/dev/null
+    QUORVE=build-release/quorve
+  fi
+  [[ -s $DATA ]] || bench/make_data.sh
+  if [[ ! -x /usr/bin/time ]]; then
+    export DEBIAN_FRONTEND=noninteractive
+    apt-get update -qq && apt-get install -y -qq time >/dev/null
+  fi
+}
 
 # One run: label, then the command; prints seconds and peak resident memory.
 measure() {

@@ -16,14 +16,8 @@ DATA=${1:-${DATA:-bench/data/english-256m.txt}}
 OUT_DIR=${OUT_DIR:-bench/data/line-by-line-out}
 mkdir -p "$OUT_DIR"
 
-if [[ ! -x $QUORVE ]]; then
-  cmake -S . -B build-release -DCMAKE_BUILD_TYPE=Release -DQUORVE_TESTS=OFF >/dev/null
-  cmake --build build-release --target quorve -j2 >/dev/null
-  QUORVE=build-release/quorve
-fi
-[[ -s $DATA ]] || bench/make_data.sh
-
 source bench/common.sh
+prepare_run
 
 size=$(du -h "$DATA" | cut -f1)
 echo "== line-by-line mode, $DATA ($size)"

@@ -17,18 +17,8 @@ DATA=${1:-${DATA:-bench/data/english-256m.txt}}
 OUT_DIR=${OUT_DIR:-bench/data/regex-out}
 mkdir -p "$OUT_DIR"
 
-if [[ ! -x $QUORVE ]]; then
-  cmake -S . -B build-release -DCMAKE_BUILD_TYPE=Release -DQUORVE_TESTS=OFF >/dev/null
-  cmake --build build-release --target quorve -j2 >/dev/null
-  QUORVE=build-release/quorve
-fi
-[[ -s $DATA ]] || bench/make_data.sh
-if [[ ! -x /usr/bin/time ]]; then
-  export DEBIAN_FRONTEND=noninteractive
-  apt-get update -qq && apt-get install -y -qq time >/dev/null
-fi
-
 source bench/common.sh
+prepare_run
 
 # quorve writes CR LF line ends and one more line end at the end of its output;
 # apart from that the bytes must be sed's.

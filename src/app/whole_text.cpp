@@ -8,7 +8,7 @@
 #include <utility>
 
 #include "faststrings/replace_all.h"
-#include "platform/files.h"
+#include "platform/byte_buffer.h"
 #include "regex/regexpr.h"
 #include "text/file_stream.h"
 
@@ -162,8 +162,7 @@ void ReadWholeStream(TFileStream& stream, std::string& text) {
   // Room for the CR of every LF-ended line of ordinary text, so the line ends can
   // be rewritten without moving the text to a new buffer.
   text.clear();
-  text.reserve(size + size / 8 + kReadPiece);
-  platform::AdviseHugePages(text.data(), text.capacity());
+  platform::ReserveBytes(text, size + size / 8 + kReadPiece);
   text.resize(size);
   // One read normally; a short read is continued instead of losing the rest.
   std::size_t got = 0;

@@ -8,14 +8,10 @@
 
 #include "faststrings/fast_strings.h"
 #include "faststrings/window_scan.h"
-#include "platform/files.h"
+#include "platform/byte_buffer.h"
 #include "text/exceptions.h"
 
 namespace {
-
-// Fresh output buffers from this size on are backed by huge pages where the
-// platform offers them: filling them costs far fewer page faults.
-constexpr std::size_t kHugePageMinimum = std::size_t{4} << 20;
 
 // A finished result that uses less than half its buffer gives the rest back once
 // the buffer is this large; smaller ones are not worth the copy.
@@ -80,14 +76,11 @@ void PrepareOutput(std::string& output, std::size_t length) {
   if (length <= output.capacity()) return;
   try {
     if (length == kUnbounded) throw std::length_error("output too long");
-    output.reserve(length);
+    platform::ReserveBytes(output, length);
   } catch (const std::bad_alloc&) {
     throw EOutOfMemory();
   } catch (const std::length_error&) {
     throw EOutOfMemory();
-  }
-  if (output.capacity() >= kHugePageMinimum) {
-    platform::AdviseHugePages(output.data(), output.capacity());
   }
 }
 

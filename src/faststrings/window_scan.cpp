@@ -162,11 +162,11 @@ void ScanShortText(const PatternScan& scan, const char* text, std::size_t textLe
   const auto m = static_cast<std::size_t>(scan.length);
   const char* end = text + textLength;
   for (const char* window = text; static_cast<std::size_t>(end - window) >= m;) {
-    const bool ends =
-        scan.foldCase
-            ? UpperTable[Byte(window)] == UpperTable[Byte(scan.pattern)] &&
-                  UpperTable[Byte(window + m - 1)] == UpperTable[Byte(scan.pattern + m - 1)]
-            : window[0] == scan.pattern[0] && window[m - 1] == scan.pattern[m - 1];
+    // The same first/last byte sets the vector compare uses.
+    const std::uint8_t head = Byte(window);
+    const std::uint8_t tail = Byte(window + m - 1);
+    const bool ends = (head == scan.firstBytes[0] || head == scan.firstBytes[1]) &&
+                      (tail == scan.lastBytes[0] || tail == scan.lastBytes[1]);
     if (!ends || !CandidateMatches(scan, window)) {
       ++window;
       continue;

@@ -2,7 +2,7 @@
 
 #include <functional>
 
-#include "platform/files.h"
+#include "platform/byte_buffer.h"
 #include "platform/system.h"
 #include "regex/compiled_expression.h"
 #include "regex/regex_errors.h"
@@ -38,14 +38,9 @@ bool NextStart(std::size_t start, std::size_t end, std::size_t subjectLength, st
 // longer than their matches (untouched pages cost nothing) and a huge-page hint,
 // since faulting in a fresh buffer page by page costs more than the search.
 void ReserveOutput(std::string& output, std::size_t inputSize) {
-  constexpr std::size_t kLargeBuffer = 4u << 20;
   if (output.capacity() >= inputSize) return;
-  if (inputSize < kLargeBuffer) {
-    output.reserve(inputSize);
-    return;
-  }
-  output.reserve(inputSize + inputSize / 4);
-  platform::AdviseHugePages(output.data(), output.capacity());
+  const std::size_t slack = inputSize >= platform::kLargeBufferSize ? inputSize / 4 : 0;
+  platform::ReserveBytes(output, inputSize + slack);
 }
 
 // Every match replaced, leftmost first, without overlap. The search sees subject

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "platform/files.h"
+#include "platform/byte_buffer.h"
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -12,8 +12,6 @@
 namespace {
 
 constexpr std::string_view kCrLf = "\r\n";
-// Texts at least this large are worth a huge-page hint.
-constexpr std::size_t kLargeTextSize = std::size_t{4} << 20;
 // Output is gathered into pieces of this size before it is written.
 constexpr std::size_t kWritePieceSize = std::size_t{1} << 20;
 
@@ -66,18 +64,12 @@ std::size_t CountEither(const char* first, const char* last, char a, char b) {
   return count;
 }
 
-void ReserveLargeText(std::string& text, std::size_t size) {
-  text.reserve(size);
-  // Fewer, larger page faults when a big text is filled.
-  if (size >= kLargeTextSize) platform::AdviseHugePages(text.data(), text.capacity());
-}
-
 std::string JoinLines(const TStringList& list) {
   const std::int32_t count = list.Count();
   std::size_t total = 0;
   for (std::int32_t i = 0; i < count; ++i) total += list.Strings(i).size() + kCrLf.size();
   std::string text;
-  ReserveLargeText(text, total);
+  platform::ReserveBytes(text, total);
   for (std::int32_t i = 0; i < count; ++i) {
     text.append(list.Strings(i));
     text.append(kCrLf);

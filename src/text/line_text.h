@@ -25,5 +25,3 @@ void WriteLinesTo(TFileStream& stream, const TStringList& list, std::string_view
 const char* FindAnyOf3(const char* first, const char* last, char a, char b, char c);
 // How many bytes in [first, last) equal a or b.
 std::size_t CountEither(const char* first, const char* last, char a, char b);
-// Reserves room for a text about to be filled; a large one gets a huge-page hint.
-void ReserveLargeText(std::string& text, std::size_t size);

@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "faststrings/fast_strings.h"
+#include "platform/byte_buffer.h"
 #include "text/conversions.h"
 #include "text/exceptions.h"
 #include "text/line_text.h"
@@ -52,7 +53,7 @@ std::string TStringListFast::JoinText(std::string_view separator, bool trailingS
   for (const Item& item : items_) total += item.text.size() + separator.size();
   if (!trailingSeparator && count > 0) total -= separator.size();
   std::string text;
-  ReserveLargeText(text, total);
+  platform::ReserveBytes(text, total);
   for (std::int32_t i = 0; i < count; ++i) {
     text.append(items_[static_cast<std::size_t>(i)].text);
     if (i < count - 1 || trailingSeparator) text.append(separator);
