@@ -16,6 +16,10 @@ void ProcessStartUp(int argc, char** argv);
 // no argument is empty (POSIX: quotes are removed, then empty arguments dropped).
 std::vector<std::string> CommandLineArguments();
 
+// Whether those arguments come from the argv given to ProcessStartUp (POSIX) rather
+// than from the process's own command line, which Windows programs cut themselves.
+bool ArgumentsComeFromArgv();
+
 // Full path of the running program file.
 std::string ExecutablePath();
 

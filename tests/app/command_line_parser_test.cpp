@@ -8,6 +8,7 @@
 
 #include "app/settings.h"
 #include "app_fixture.h"
+#include "platform/files.h"
 
 namespace apptest {
 namespace {
@@ -167,7 +168,7 @@ TEST_F(ParserTest, OutputOptionExpandsToAFullPath) {
   ParseArguments({"-o=sub/../out.txt"});
   EXPECT_EQ(Settings.OutputFile, folder.Full("out.txt"));
   ParseArguments({"--OUT=/abs/./x.txt"});
-  EXPECT_EQ(Settings.OutputFile, "/abs/x.txt");
+  EXPECT_EQ(Settings.OutputFile, platform::FullPathOf("/abs/x.txt"));
 }
 
 struct ZeroCase {
@@ -270,7 +271,7 @@ TEST_F(ParserTest, PlainArgumentsFillInputThenOutputAsFullPaths) {
   EXPECT_TRUE(Settings.CaseSensitive);
   Settings = TSettings{};
   ParseArguments({"/data/../data/./pets.txt"});
-  EXPECT_EQ(Settings.InputFile, "/data/pets.txt");
+  EXPECT_EQ(Settings.InputFile, platform::FullPathOf("/data/pets.txt"));
 }
 
 TEST_F(ParserTest, OutputOptionLeavesTheInputSlotToThePlainArgument) {

@@ -11,6 +11,8 @@
 #include "app/whole_text.h"
 #include "app_fixture.h"
 #include "faststrings/fast_strings.h"
+#include "platform/failure_codes.h"
+#include "platform/files.h"
 #include "text/exceptions.h"
 #include "text/file_stream.h"
 #include "text/text_stream.h"
@@ -224,7 +226,9 @@ TEST_F(WholeTextTest, FileThatCannotBeCreatedRaisesCreateError) {
     FAIL() << "no failure raised";
   } catch (const Exception& failure) {
     EXPECT_STREQ(failure.ClassName(), "EFCreateError");
-    EXPECT_EQ(failure.Message().rfind("Cannot create file \"" + target + "\". ", 0), 0u)
+    EXPECT_EQ(failure.Message(),
+              "Cannot create file \"" + platform::FullPathOf(target) + "\". " +
+                  platform::SystemErrorText(platform_test::CodeOfCreating(target)))
         << failure.Message();
   }
   EXPECT_FALSE(std::filesystem::exists(target));

@@ -12,6 +12,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
@@ -90,20 +91,50 @@ class TempDir {
   std::filesystem::path path_;
 };
 
-// Runs quorve with the arguments (passed as they are, no shell) in the folder
-// workDir; standard input is empty, standard output and error are captured.
+// The command that starts quorve with the arguments: the runner (if any), the
+// program, then the arguments as they are (no shell).
+inline std::vector<std::string> QuorveCommand(const std::vector<std::string>& args) {
+  std::vector<std::string> command;
+  if (const char* runner = std::getenv("QUORVE_RUNNER"); runner && *runner) {
+    command.push_back(runner);
+  }
+  command.push_back(QuorveBinary());
+  command.insert(command.end(), args.begin(), args.end());
+  return command;
+}
+
+inline std::vector<char*> ArgvOf(std::vector<std::string>& command) {
+  std::vector<char*> argv;
+  for (auto& s : command) argv.push_back(s.data());
+  argv.push_back(nullptr);
+  return argv;
+}
+
+// Starts quorve in workDir with the three standard handles given, waits for it and
+// gives its exit code (128 + the signal when a signal ended it).
+inline int SpawnQuorve(const std::vector<std::string>& args, const std::filesystem::path& workDir,
+                       int inFd, int outFd, int errFd) {
+  std::vector<std::string> command = QuorveCommand(args);
+  std::vector<char*> argv = ArgvOf(command);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_adddup2(&actions, inFd, 0);
+  posix_spawn_file_actions_adddup2(&actions, outFd, 1);
+  posix_spawn_file_actions_adddup2(&actions, errFd, 2);
+  posix_spawn_file_actions_addchdir_np(&actions, workDir.c_str());
+  pid_t pid = 0;
+  int rc = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  if (rc != 0) throw std::runtime_error("cannot start " + command[0]);
+  int status = 0;
+  waitpid(pid, &status, 0);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+// Runs quorve with the arguments in the folder workDir; standard input is empty,
+// standard output and error are captured.
 inline RunResult RunQuorve(const std::vector<std::string>& args,
                            const std::filesystem::path& workDir) {
-  std::vector<std::string> argv_strings;
-  if (const char* runner = std::getenv("QUORVE_RUNNER"); runner && *runner) {
-    argv_strings.push_back(runner);
-  }
-  argv_strings.push_back(QuorveBinary());
-  argv_strings.insert(argv_strings.end(), args.begin(), args.end());
-  std::vector<char*> argv;
-  for (auto& s : argv_strings) argv.push_back(s.data());
-  argv.push_back(nullptr);
-
   auto capture_dir = std::filesystem::temp_directory_path();
   std::string out_name = (capture_dir / ("quorve-out-XXXXXX")).string();
   std::string err_name = (capture_dir / ("quorve-err-XXXXXX")).string();
@@ -112,24 +143,18 @@ inline RunResult RunQuorve(const std::vector<std::string>& args,
   int in_fd = open("/dev/null", O_RDONLY);
   if (out_fd < 0 || err_fd < 0 || in_fd < 0) throw std::runtime_error("cannot capture output");
 
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_adddup2(&actions, in_fd, 0);
-  posix_spawn_file_actions_adddup2(&actions, out_fd, 1);
-  posix_spawn_file_actions_adddup2(&actions, err_fd, 2);
-  posix_spawn_file_actions_addchdir_np(&actions, workDir.c_str());
-  pid_t pid = 0;
-  int rc = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
-  posix_spawn_file_actions_destroy(&actions);
+  RunResult result;
+  try {
+    result.exitCode = SpawnQuorve(args, workDir, in_fd, out_fd, err_fd);
+  } catch (...) {
+    close(in_fd);
+    close(out_fd);
+    close(err_fd);
+    throw;
+  }
   close(in_fd);
   close(out_fd);
   close(err_fd);
-  if (rc != 0) throw std::runtime_error("cannot start " + argv_strings[0]);
-
-  int status = 0;
-  waitpid(pid, &status, 0);
-  RunResult result;
-  result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
   result.out = ReadFileBytes(out_name);
   result.err = ReadFileBytes(err_name);
   std::filesystem::remove(out_name);
@@ -149,15 +174,8 @@ struct TerminalRunResult {
 inline TerminalRunResult RunQuorveOnTerminal(const std::vector<std::string>& args,
                                              const std::filesystem::path& workDir,
                                              int timeoutSeconds = 30) {
-  std::vector<std::string> argv_strings;
-  if (const char* runner = std::getenv("QUORVE_RUNNER"); runner && *runner) {
-    argv_strings.push_back(runner);
-  }
-  argv_strings.push_back(QuorveBinary());
-  argv_strings.insert(argv_strings.end(), args.begin(), args.end());
-  std::vector<char*> argv;
-  for (auto& s : argv_strings) argv.push_back(s.data());
-  argv.push_back(nullptr);
+  std::vector<std::string> command = QuorveCommand(args);
+  std::vector<char*> argv = ArgvOf(command);
   std::string dir = workDir.string();
 
   std::string out_name = (std::filesystem::temp_directory_path() / "quorve-tty-XXXXXX").string();
@@ -208,6 +226,72 @@ inline TerminalRunResult RunQuorveOnTerminal(const std::vector<std::string>& arg
 
 inline bool RunningAsRoot() {
   return geteuid() == 0;
+}
+
+// True when the program under test is the Windows build (run through wine).
+inline bool TestingWindowsBuild() {
+  const std::string binary = QuorveBinary();
+  return binary.size() >= 4 && binary.compare(binary.size() - 4, 4, ".exe") == 0;
+}
+
+// The full name the program under test prints for a path of this machine: wine
+// shows the Windows build the root folder as drive Z:.
+inline std::string ProgramPath(const std::filesystem::path& path) {
+  std::string name = path.string();
+  if (!TestingWindowsBuild()) return name;
+  std::replace(name.begin(), name.end(), '/', '\\');
+  return "Z:" + name;
+}
+
+// Whether text is the system's message for a failure: exactly the C library's
+// posixText for the POSIX build. The Windows build asks the system for its texts,
+// which differ between Windows versions and wine, so there any one-line text counts.
+inline bool IsSystemText(const std::string& text, const std::string& posixText) {
+  if (!TestingWindowsBuild()) return text == posixText;
+  return !text.empty() && text.find_first_of("\r\n") == std::string::npos;
+}
+
+// An existing regular file that this process cannot open for reading: a mode-000
+// file for an ordinary user; for root, a kernel file without a read operation, if
+// there is one here. Empty when there is none.
+inline std::string UnreadableFile(const TempDir& dir) {
+  if (!RunningAsRoot()) {
+    dir.Write("locked.txt", "secret\r\n");
+    std::filesystem::permissions(dir / "locked.txt", std::filesystem::perms::none);
+    return (dir / "locked.txt").string();
+  }
+  for (const char* candidate : {"/proc/sys/vm/drop_caches", "/sys/bus/cpu/uevent"}) {
+    std::error_code ec;
+    if (std::filesystem::is_regular_file(candidate, ec) && !std::ifstream(candidate)) {
+      return candidate;
+    }
+  }
+  return "";
+}
+
+// What a terminal shows of the bytes written to it, its control sequences left
+// out. The POSIX status writer writes each text in one piece; wine draws the Windows
+// build's console cells in pieces, with cursor moves and colours in between.
+inline std::string ScreenText(const std::string& terminal) {
+  std::string shown;
+  for (std::size_t i = 0; i < terminal.size(); ++i) {
+    if (terminal[i] != '\x1b' || i + 1 == terminal.size()) {
+      shown += terminal[i];
+      continue;
+    }
+    const char kind = terminal[++i];
+    if (kind == '[') {  // parameters and intermediates, then a final byte
+      while (i + 1 < terminal.size() && !(terminal[i + 1] >= 0x40 && terminal[i + 1] <= 0x7E)) {
+        ++i;
+      }
+      ++i;
+    } else if (kind == ']') {  // up to BEL or ESC backslash
+      while (i + 1 < terminal.size() && terminal[i + 1] != '\a' && terminal[i + 1] != '\x1b') ++i;
+      ++i;
+      if (i < terminal.size() && terminal[i] == '\x1b') ++i;
+    }
+  }
+  return shown;
 }
 
 }  // namespace e2e

@@ -272,8 +272,8 @@ TEST(LineByLineTerminal, NoticesThenProgressInOrderNeverInTheOutput) {
   dir.Write("in.txt", input);
   auto run = e2e::RunQuorveOnTerminal({"-l", "-w", "in.txt"}, dir.path());
   ASSERT_EQ(run.exitCode, 0) << run.terminal;
-  const std::string full = (dir / "in.txt").string();
-  const std::string& tty = run.terminal;
+  const std::string full = e2e::ProgramPath(dir / "in.txt");
+  const std::string tty = e2e::ScreenText(run.terminal);
   const std::size_t banner = tty.find("Quorve tool v1.17  (in)");
   const std::size_t inputNotice = tty.find(full, banner);
   const std::size_t mustBeSet = tty.find("In Line-by-line mode output file must be set!");
@@ -297,13 +297,14 @@ TEST(LineByLineTerminal, QuietStillShowsWhereTheOutputWent) {
   dir.Write("in.txt", "a\n");
   auto run = e2e::RunQuorveOnTerminal({"-q", "-l", "-w", "in.txt"}, dir.path());
   ASSERT_EQ(run.exitCode, 0) << run.terminal;
-  const std::string full = (dir / "in.txt").string();
-  const std::size_t mustBeSet = run.terminal.find("In Line-by-line mode output file must be set!");
-  EXPECT_NE(mustBeSet, std::string::npos) << run.terminal;
-  EXPECT_NE(run.terminal.find("Outputs to: " + full + ".output"), std::string::npos);
+  const std::string full = e2e::ProgramPath(dir / "in.txt");
+  const std::string tty = e2e::ScreenText(run.terminal);
+  const std::size_t mustBeSet = tty.find("In Line-by-line mode output file must be set!");
+  EXPECT_NE(mustBeSet, std::string::npos) << tty;
+  EXPECT_NE(tty.find("Outputs to: " + full + ".output"), std::string::npos);
   // No banner and no input notice ahead of them.
-  EXPECT_EQ(run.terminal.find("Quorve tool"), std::string::npos) << run.terminal;
-  EXPECT_GT(run.terminal.find(full), mustBeSet);
+  EXPECT_EQ(tty.find("Quorve tool"), std::string::npos) << tty;
+  EXPECT_GT(tty.find(full), mustBeSet);
 }
 
 TEST(LineByLine, WriteWithOutputFileUsesIt) {
@@ -361,7 +362,7 @@ TEST(LineByLine, MissingInputIsAnError) {
   TempDir dir;
   RunResult result = RunQuorve({"-q", "-l", "a=b", "missing.txt"}, dir.path());
   EXPECT_EQ(result.exitCode, 1);
-  const std::string full = (dir / "missing.txt").string();
+  const std::string full = e2e::ProgramPath(dir / "missing.txt");
   EXPECT_NE(result.out.find("Error: File not found: " + full), std::string::npos) << result.out;
 }
 
@@ -378,7 +379,7 @@ TEST(LineByLine, OutputThatCannotBeCreatedIsReported) {
   dir.Write("in.txt", "a\r\n");
   RunResult result = RunQuorve({"-q", "-l", "-o=nofolder/out.txt", "in.txt"}, dir.path());
   EXPECT_EQ(result.exitCode, 1);
-  const std::string full = (dir / "nofolder" / "out.txt").string();
+  const std::string full = e2e::ProgramPath(dir / "nofolder" / "out.txt");
   EXPECT_NE(result.err.find("EFCreateError"), std::string::npos) << result.err;
   EXPECT_NE(result.err.find("Cannot create file \"" + full + "\". "), std::string::npos)
       << result.err;
@@ -387,31 +388,17 @@ TEST(LineByLine, OutputThatCannotBeCreatedIsReported) {
   EXPECT_EQ(dir.Read("in.txt"), "a\r\n");
 }
 
-// A file this process cannot open for reading: a mode-000 file for an ordinary
-// user; for root, a kernel attribute that has no read operation, if there is one.
-std::string UnreadableFile(const TempDir& dir) {
-  if (!e2e::RunningAsRoot()) {
-    dir.Write("locked.txt", "secret\r\n");
-    std::filesystem::permissions(dir / "locked.txt", std::filesystem::perms::none);
-    return (dir / "locked.txt").string();
-  }
-  const std::string candidate = "/sys/bus/cpu/uevent";
-  std::error_code ec;
-  if (!std::filesystem::is_regular_file(candidate, ec)) return "";
-  std::ifstream probe(candidate, std::ios::binary);
-  return probe ? "" : candidate;
-}
-
 TEST(LineByLine, InputThatCannotBeOpenedIsReported) {
   TempDir dir;
-  const std::string unreadable = UnreadableFile(dir);
+  const std::string unreadable = e2e::UnreadableFile(dir);
   if (unreadable.empty()) {
     GTEST_SKIP() << "running as root and no file here refuses root's reading";
   }
   RunResult result = RunQuorve({"-q", "-l", "-o=out.txt", unreadable}, dir.path());
   EXPECT_EQ(result.exitCode, 1);
   EXPECT_NE(result.err.find("EFOpenError"), std::string::npos) << result.err;
-  EXPECT_NE(result.err.find("Cannot open file \"" + unreadable + "\". "), std::string::npos)
+  EXPECT_NE(result.err.find("Cannot open file \"" + e2e::ProgramPath(unreadable) + "\". "),
+            std::string::npos)
       << result.err;
   EXPECT_FALSE(std::filesystem::exists(dir / "out.txt"));
   EXPECT_EQ(result.out, "");
@@ -453,29 +440,16 @@ TEST(LineByLine, ClosedPipeIsAFailedWrite) {
   int fds[2];
   ASSERT_EQ(pipe(fds), 0);
   close(fds[0]);
-  std::string binary = e2e::QuorveBinary();
-  std::vector<std::string> args{binary, "-q", "-l", "in.txt"};
-  std::vector<char*> argv;
-  for (auto& s : args) argv.push_back(s.data());
-  argv.push_back(nullptr);
   const std::string errName = (dir / "err.txt").string();
   int errFd = open(errName.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  int inFd = open("/dev/null", O_RDONLY);
   ASSERT_GE(errFd, 0);
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_adddup2(&actions, fds[1], 1);
-  posix_spawn_file_actions_adddup2(&actions, errFd, 2);
-  posix_spawn_file_actions_addchdir_np(&actions, dir.path().c_str());
-  pid_t pid = 0;
-  int rc = posix_spawn(&pid, binary.c_str(), &actions, nullptr, argv.data(), environ);
-  posix_spawn_file_actions_destroy(&actions);
+  ASSERT_GE(inFd, 0);
+  const int exitCode = e2e::SpawnQuorve({"-q", "-l", "in.txt"}, dir.path(), inFd, fds[1], errFd);
   close(fds[1]);
   close(errFd);
-  ASSERT_EQ(rc, 0);
-  int status = 0;
-  waitpid(pid, &status, 0);
-  ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << WTERMSIG(status);
-  EXPECT_EQ(WEXITSTATUS(status), 1);
+  close(inFd);
+  EXPECT_EQ(exitCode, 1);
   EXPECT_NE(dir.Read("err.txt").find("EInOutError"), std::string::npos) << dir.Read("err.txt");
 }
 

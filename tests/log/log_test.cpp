@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "lib/lib.h"
+#include "platform/failure_codes.h"
 #include "platform/system.h"
 #include "text/text_stream.h"
 
@@ -176,7 +177,8 @@ TEST_F(LogTest, FailedCacheWriteKeepsLinesAndLeavesOneEvent) {
   const std::string events = ReadBytes(EventFile);
   std::smatch match;
   ASSERT_TRUE(std::regex_match(events, match, kFailureEvent)) << events;
-  EXPECT_EQ(match[1], "File not found");
+  // The stream's text for the code the system gives for a missing folder.
+  EXPECT_EQ(match[1], IoErrorMessage(platform_test::CodeOfCreating(missing.string())));
   // The logger leaves no stream failure pending behind it.
   EXPECT_EQ(PendingStreamError(), 0);
 }
@@ -210,40 +212,58 @@ TEST_F(LogTest, AnEmptyFileNameNeverMeansStandardOutput) {
   EXPECT_EQ(match[1], "Invalid filename");
 }
 
+std::vector<std::string> FailureMessages(const std::string& events) {
+  std::vector<std::string> messages;
+  for (auto it = std::sregex_iterator(events.begin(), events.end(), kFailureEvent);
+       it != std::sregex_iterator(); ++it) {
+    messages.push_back((*it)[1]);
+  }
+  return messages;
+}
+
 TEST_F(LogTest, DestructionSavesTheFourCachesInOrder) {
   const fs::path aFile = folder_ / "a-file.txt";
   WriteBytes(aFile, "");
-  const fs::path loop = folder_ / "loop";
-  fs::create_symlink(loop, loop);
+  // Four files that each fail their own way, so that the order shows in the event
+  // file: a missing folder, a folder, a link to itself (or, where links cannot be
+  // made, a name the system refuses) and a name below a file.
+  fs::path fourth = folder_ / "loop";
+  std::error_code noLinks;
+  fs::create_symlink(fourth, fourth, noLinks);
+  if (noLinks) fourth = folder_ / "bad|name?.txt";
+  const std::vector<std::string> files = {(folder_ / "missing" / "tab.txt").string(),
+                                          folder_.string(), fourth.string(),
+                                          (aFile / "debug.txt").string()};
+  // What each failure says on its own here.
+  std::vector<std::string> expected;
+  for (const std::string& file : files) {
+    TLog log;
+    EventFile = (folder_ / ("alone-" + std::to_string(expected.size()) + ".txt")).string();
+    TStringList cache;
+    Fill(cache, {"x"});
+    log.SaveCache(cache, file, 0);
+    const std::vector<std::string> alone = FailureMessages(ReadBytes(EventFile));
+    ASSERT_EQ(alone.size(), 1u) << file;
+    expected.push_back(alone[0]);
+  }
+  ASSERT_NE(expected[0], expected[1]);
+  ASSERT_NE(expected[1], expected[2]);
+  ASSERT_NE(expected[2], expected[3]);
+
   const fs::path events = folder_ / "events.txt";
   {
     TLog log;
     EventFile = events.string();
-    // Each file fails its own way, so the order shows in the event file.
-    log.TabFile = (folder_ / "missing" / "tab.txt").string();
-    log.LogFile = folder_.string();                  // a folder
-    log.SqlFile = loop.string();                     // a link to itself
-    log.DebugFile = (aFile / "debug.txt").string();  // below a file
+    log.TabFile = files[0];
+    log.LogFile = files[1];
+    log.SqlFile = files[2];
+    log.DebugFile = files[3];
     Fill(*log.TabCache, {"t"});
     Fill(*log.LogCache, {"l"});
     Fill(*log.SqlCache, {"s"});
     Fill(*log.DebugCache, {"d"});
   }
-  std::vector<std::string> messages;
-  const std::string text = ReadBytes(events);
-  for (auto it = std::sregex_iterator(text.begin(), text.end(), kFailureEvent);
-       it != std::sregex_iterator(); ++it) {
-    messages.push_back((*it)[1]);
-  }
-  ASSERT_EQ(messages.size(), 4u) << text;
-  EXPECT_EQ(messages[0], "File not found");
-  EXPECT_EQ(messages[3], "Invalid filename");
-  for (const std::size_t middle : {1u, 2u}) {
-    EXPECT_FALSE(messages[middle].empty());
-    EXPECT_NE(messages[middle], messages[0]);
-    EXPECT_NE(messages[middle], messages[3]);
-  }
-  EXPECT_NE(messages[1], messages[2]);
+  EXPECT_EQ(FailureMessages(ReadBytes(events)), expected);
 }
 
 TEST_F(LogTest, DestructionWritesEachCacheWithItsMode) {
@@ -407,12 +427,12 @@ TEST_F(LogTest, AFailedEventIsSilent) {
 
 TEST_F(LogTest, StartUpAndShutDownWriteNoFile) {
   LogStartUp();
-  EXPECT_EQ(LogFolder, "/tmp/");
+  EXPECT_EQ(LogFolder, platform::DefaultLogFolder());
   EXPECT_EQ(WebAddress, "http://localhost/bin");
   ASSERT_TRUE(TheLog);
   ASSERT_TRUE(EventLock);
-  EXPECT_EQ(TheLog->DefaultStem, "/tmp/quorve-bin-" + ComputerName());
-  EXPECT_EQ(LoggerFile.rfind("/tmp/quorve-bin-", 0), 0u);
+  EXPECT_EQ(TheLog->DefaultStem, LogFolder + "quorve-bin-" + ComputerName());
+  EXPECT_EQ(LoggerFile.rfind(LogFolder + "quorve-bin-", 0), 0u);
   const std::vector<std::string> files = {TheLog->TabFile, TheLog->LogFile, TheLog->SqlFile,
                                           TheLog->DebugFile, EventFile};
   std::vector<bool> existed;

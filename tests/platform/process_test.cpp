@@ -67,4 +67,8 @@ TEST(SystemFacts, TimeZoneBiasAgreesWithTheCLibrary) {
   EXPECT_NEAR(biasSeconds / 60.0, zone.biasMinutes, 1.0);
 }
 
+TEST(SystemFacts, LogsGoToTheTemporaryFolder) {
+  EXPECT_EQ(platform::DefaultLogFolder(), "/tmp/");
+}
+
 }  // namespace

@@ -9,6 +9,9 @@
 
 #include <array>
 #include <cctype>
+#include <fstream>
+#include <string>
+#include <vector>
 
 #include "platform/code_page.h"
 #include "platform/process.h"
@@ -29,6 +32,50 @@ TEST(Win32Process, TheProgramKnowsItsOwnFile) {
   EXPECT_EQ(
       Lower(platform::ModuleNameOfAddress(reinterpret_cast<const void*>(&FunctionInThisProgram))),
       "platform_win32_tests.exe");
+}
+
+// Started by the test below with QUORVE_ARGUMENTS_TO naming a file: writes the
+// arguments this process sees there, one per line.
+TEST(Win32ProcessChild, DISABLED_WritesItsArguments) {
+  char file[MAX_PATH] = {};
+  ASSERT_GT(::GetEnvironmentVariableA("QUORVE_ARGUMENTS_TO", file, MAX_PATH), 0u);
+  std::ofstream out(file, std::ios::binary);
+  for (const std::string& argument : platform::CommandLineArguments()) out << argument << '\n';
+}
+
+// The arguments are cut from the process's command line: quotes go, a quoted space
+// stays inside its argument, and empty arguments are dropped.
+TEST(Win32Process, ArgumentsComeFromTheProcessCommandLine) {
+  EXPECT_FALSE(platform::ArgumentsComeFromArgv());
+  char folder[MAX_PATH] = {};
+  ASSERT_GT(::GetTempPathA(MAX_PATH, folder), 0u);
+  const std::string file =
+      std::string(folder) + "quorve-arguments-" + std::to_string(::GetCurrentProcessId()) + ".txt";
+  ASSERT_TRUE(::SetEnvironmentVariableA("QUORVE_ARGUMENTS_TO", file.c_str()));
+  const std::string filter = "--gtest_filter=Win32ProcessChild.DISABLED_WritesItsArguments";
+  std::string command = "\"" + platform::ExecutablePath() + "\" --gtest_also_run_disabled_tests " +
+                        filter + " -c \"\" \"my file.txt\" \"\" a=b \"x\"\"y\"";
+  STARTUPINFOA startup = {};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION child = {};
+  ASSERT_TRUE(::CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                               nullptr, &startup, &child));
+  ::WaitForSingleObject(child.hProcess, INFINITE);
+  DWORD exitCode = 1;
+  ::GetExitCodeProcess(child.hProcess, &exitCode);
+  ::CloseHandle(child.hThread);
+  ::CloseHandle(child.hProcess);
+  ::SetEnvironmentVariableA("QUORVE_ARGUMENTS_TO", nullptr);
+  EXPECT_EQ(exitCode, 0u);
+
+  std::ifstream in(file, std::ios::binary);
+  std::vector<std::string> seen;
+  for (std::string line; std::getline(in, line);) seen.push_back(line);
+  in.close();
+  ::DeleteFileA(file.c_str());
+  const std::vector<std::string> expected = {
+      "--gtest_also_run_disabled_tests", filter, "-c", "my file.txt", "a=b", "xy"};
+  EXPECT_EQ(seen, expected);
 }
 
 TEST(Win32Process, AddressesAreNamedByTheModuleHoldingThem) {
@@ -96,6 +143,10 @@ TEST(Win32System, ComputerNameMatchesTheSystemsAndHasNoTerminator) {
   const std::string ours = platform::ComputerName();
   EXPECT_EQ(ours, std::string(name));
   EXPECT_EQ(ours.find('\0'), std::string::npos);
+}
+
+TEST(Win32System, LogsGoToTheTemporaryFolderOfDriveC) {
+  EXPECT_EQ(platform::DefaultLogFolder(), "c:\\temp\\");
 }
 
 TEST(Win32System, TimeZoneIsKnownAndLocalTimeIsPlausible) {

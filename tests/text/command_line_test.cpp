@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/files.h"
 #include "platform/process.h"
 
 namespace {
@@ -20,6 +21,10 @@ class CommandLineTest : public ::testing::Test {
 };
 
 TEST_F(CommandLineTest, CountsOnlyNonEmptyArgumentsWithoutQuotes) {
+  if (!platform::ArgumentsComeFromArgv()) {
+    GTEST_SKIP() << "the arguments come from the process's own command line here; the "
+                    "Windows platform tests start a process with one";
+  }
   ASSERT_EQ(ArgumentCount(), 3);
   EXPECT_EQ(Argument(1), "-c");
   EXPECT_EQ(Argument(2), "my file.txt");
@@ -35,7 +40,7 @@ TEST_F(CommandLineTest, OutOfRangeIndexesGiveNothing) {
 TEST_F(CommandLineTest, ArgumentZeroIsTheProgramFileNotArgv) {
   EXPECT_EQ(Argument(0), platform::ExecutablePath());
   EXPECT_NE(Argument(0), "prog");
-  EXPECT_EQ(Argument(0).front(), '/');
+  EXPECT_EQ(Argument(0), platform::FullPathOf(Argument(0)));
 }
 
 }  // namespace

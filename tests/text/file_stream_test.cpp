@@ -5,6 +5,8 @@
 #include <filesystem>
 #include <string>
 
+#include "platform/failure_codes.h"
+#include "platform/files.h"
 #include "text/exceptions.h"
 #include "text_test_files.h"
 
@@ -30,7 +32,8 @@ TEST(FileStreamTest, OpenOfAMissingFileNamesItsFullPath) {
   TempFolder folder;
   const std::string name = folder / "sub/../missing.txt";
   EXPECT_EQ(MessageOf<EFOpenError>([&] { FileStreamOpen(name, kOpenReadDenyWrite); }),
-            "Cannot open file \"" + folder.Path() + "/missing.txt\". No such file or directory");
+            "Cannot open file \"" + platform::FullPathOf(folder / "missing.txt") + "\". " +
+                platform::SystemErrorText(platform_test::CodeOfOpening(name)));
 }
 
 TEST(FileStreamTest, OpenFailureIsAFileStreamError) {
@@ -117,7 +120,8 @@ TEST(FileStreamTest, CreateInAMissingFolderFails) {
   TempFolder folder;
   const std::string name = folder / "no/such/folder/t.txt";
   EXPECT_EQ(MessageOf<EFCreateError>([&] { FileStreamCreate(name); }),
-            "Cannot create file \"" + name + "\". No such file or directory");
+            "Cannot create file \"" + platform::FullPathOf(name) + "\". " +
+                platform::SystemErrorText(platform_test::CodeOfCreating(name)));
 }
 
 TEST(FileStreamTest, CreateOverAReadOnlyFileFailsAndKeepsIt) {

@@ -124,8 +124,9 @@ TEST(LoadLinesTest, ReadsTheWholeFileUpToTheFirstNul) {
 
   std::string withNul = std::string("a\r\nb\0c\r\n", 8);
   for (int i = 0; i < 100; ++i) withNul += "more\r\n";
-  WriteFile(folder / "nul.txt", withNul);
-  LoadLines(list, folder / "nul.txt");
+  // Not "nul.txt": on Windows that names the NUL device in every folder.
+  WriteFile(folder / "zero.txt", withNul);
+  LoadLines(list, folder / "zero.txt");
   EXPECT_EQ(LinesOf(list), (std::vector<std::string>{"a", "b"}));
 }
 
@@ -195,7 +196,9 @@ TEST(SaveLinesTest, WriteFailureRaisesWriteError) {
 TEST(SaveLinesTest, ThroughASymbolicLinkTheLinkStays) {
   TempFolder folder;
   WriteFile(folder / "real.txt", "old");
-  std::filesystem::create_symlink(folder / "real.txt", folder / "link.txt");
+  std::error_code noLinks;
+  std::filesystem::create_symlink(folder / "real.txt", folder / "link.txt", noLinks);
+  if (noLinks) GTEST_SKIP() << "symbolic links cannot be made here: " << noLinks.message();
   SaveLines(ListOf({"new"}), folder / "link.txt");
   EXPECT_TRUE(std::filesystem::is_symlink(folder / "link.txt"));
   EXPECT_EQ(ReadFile(folder / "real.txt"), "new\r\n");

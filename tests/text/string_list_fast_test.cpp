@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/failure_codes.h"
+#include "platform/files.h"
 #include "text/exceptions.h"
 #include "text_test_files.h"
 
@@ -87,8 +89,10 @@ TEST(TStringListFastTest, LoadOfAMissingFileLeavesTheListUntouched) {
     list.LoadFromFileNul(folder / "missing.bin", ' ');
     FAIL() << "no failure raised";
   } catch (const EFOpenError& failure) {
+    const std::string missing = folder / "missing.bin";
     EXPECT_EQ(failure.Message(),
-              "Cannot open file \"" + (folder / "missing.bin") + "\". No such file or directory");
+              "Cannot open file \"" + platform::FullPathOf(missing) + "\". " +
+                  platform::SystemErrorText(platform_test::CodeOfOpening(missing)));
   }
   EXPECT_EQ(LinesOf(list), std::vector<std::string>{"kept"});
   EXPECT_EQ(list.UpdateCount(), 0);

@@ -64,6 +64,10 @@ void ProcessStartUp(int argc, char** argv) {
   ::signal(SIGPIPE, SIG_IGN);
 }
 
+bool ArgumentsComeFromArgv() {
+  return true;
+}
+
 std::vector<std::string> CommandLineArguments() {
   const StartUpState& state = State();
   std::vector<std::string> raw = state.started ? state.rawArguments : ArgumentsFromProc();

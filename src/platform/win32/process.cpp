@@ -62,6 +62,10 @@ void ProcessStartUp(int, char**) {
   _setmode(_fileno(stderr), _O_BINARY);
 }
 
+bool ArgumentsComeFromArgv() {
+  return false;
+}
+
 // The process command line, cut as Windows programs cut it; double-byte characters
 // of the ANSI code page are taken whole.
 std::vector<std::string> CommandLineArguments() {
