@@ -63,12 +63,6 @@ std::string HelpPage() {
   return page;
 }
 
-// The full path the program gives a name in the test folder (the folder as the
-// process sees it: links resolved).
-std::string FullName(const TempDir& dir, const std::string& name) {
-  return e2e::ProgramPath(std::filesystem::canonical(dir.path()) / name);
-}
-
 std::string NotFound(const std::string& fullPath) {
   return "Error: File not found: " + fullPath + kCrLf;
 }
@@ -145,7 +139,7 @@ TEST(Cli, MissingInputFileIsReportedWithItsFullPathInEitherMode) {
     SCOPED_TRACE(args.front());
     auto run = RunQuorve(args, dir.path());
     EXPECT_EQ(run.exitCode, 1);
-    EXPECT_EQ(run.out, NotFound(FullName(dir, "missing.txt")));
+    EXPECT_EQ(run.out, NotFound(dir.Shown("missing.txt")));
     EXPECT_EQ(run.err, "");
   }
 }
@@ -306,7 +300,7 @@ TEST(CliTerminal, BannerNamesTheInputFileAndErrorLineStaysOnStandardOutput) {
   TempDir dir;
   auto run = RunQuorveOnTerminal({"cat=dog", "missing.txt"}, dir.path());
   EXPECT_EQ(run.exitCode, 1);
-  EXPECT_EQ(run.out, NotFound(FullName(dir, "missing.txt")));
+  EXPECT_EQ(run.out, NotFound(dir.Shown("missing.txt")));
   EXPECT_NE(At(run.terminal, "Quorve tool v1.17  (missing)"), std::string::npos) << run.terminal;
   EXPECT_NE(At(run.terminal, "1: cat=dog"), std::string::npos);
   EXPECT_NE(At(run.terminal, kSyntax1), std::string::npos);
@@ -317,7 +311,7 @@ TEST(CliTerminal, QuietStillShowsBannerAndSyntaxOnTheErrorPathWithoutEcho) {
   TempDir dir;
   auto run = RunQuorveOnTerminal({"-q", "cat=dog", "missing.txt"}, dir.path());
   EXPECT_EQ(run.exitCode, 1);
-  EXPECT_EQ(run.out, NotFound(FullName(dir, "missing.txt")));
+  EXPECT_EQ(run.out, NotFound(dir.Shown("missing.txt")));
   EXPECT_NE(At(run.terminal, "Quorve tool v1.17  (missing)"), std::string::npos) << run.terminal;
   EXPECT_NE(At(run.terminal, kSyntax2), std::string::npos);
   EXPECT_EQ(At(run.terminal, "cat=dog"), std::string::npos);

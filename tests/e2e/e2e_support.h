@@ -86,6 +86,9 @@ class TempDir {
     WriteFileBytes(path_ / name, bytes);
   }
   std::string Read(const std::string& name) const { return ReadFileBytes(path_ / name); }
+  // The full name the program shows for a name given relative to this folder (its
+  // working folder, as the process sees it: links resolved).
+  std::string Shown(const std::string& name) const;
 
  private:
   std::filesystem::path path_;
@@ -241,6 +244,10 @@ inline std::string ProgramPath(const std::filesystem::path& path) {
   if (!TestingWindowsBuild()) return name;
   std::replace(name.begin(), name.end(), '/', '\\');
   return "Z:" + name;
+}
+
+inline std::string TempDir::Shown(const std::string& name) const {
+  return ProgramPath(std::filesystem::canonical(path_) / name);
 }
 
 // Whether text is the system's message for a failure: exactly the C library's

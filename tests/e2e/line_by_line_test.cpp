@@ -272,7 +272,7 @@ TEST(LineByLineTerminal, NoticesThenProgressInOrderNeverInTheOutput) {
   dir.Write("in.txt", input);
   auto run = e2e::RunQuorveOnTerminal({"-l", "-w", "in.txt"}, dir.path());
   ASSERT_EQ(run.exitCode, 0) << run.terminal;
-  const std::string full = e2e::ProgramPath(dir / "in.txt");
+  const std::string full = dir.Shown("in.txt");
   const std::string tty = e2e::ScreenText(run.terminal);
   const std::size_t banner = tty.find("Quorve tool v1.17  (in)");
   const std::size_t inputNotice = tty.find(full, banner);
@@ -297,7 +297,7 @@ TEST(LineByLineTerminal, QuietStillShowsWhereTheOutputWent) {
   dir.Write("in.txt", "a\n");
   auto run = e2e::RunQuorveOnTerminal({"-q", "-l", "-w", "in.txt"}, dir.path());
   ASSERT_EQ(run.exitCode, 0) << run.terminal;
-  const std::string full = e2e::ProgramPath(dir / "in.txt");
+  const std::string full = dir.Shown("in.txt");
   const std::string tty = e2e::ScreenText(run.terminal);
   const std::size_t mustBeSet = tty.find("In Line-by-line mode output file must be set!");
   EXPECT_NE(mustBeSet, std::string::npos) << tty;
@@ -362,7 +362,7 @@ TEST(LineByLine, MissingInputIsAnError) {
   TempDir dir;
   RunResult result = RunQuorve({"-q", "-l", "a=b", "missing.txt"}, dir.path());
   EXPECT_EQ(result.exitCode, 1);
-  const std::string full = e2e::ProgramPath(dir / "missing.txt");
+  const std::string full = dir.Shown("missing.txt");
   EXPECT_NE(result.out.find("Error: File not found: " + full), std::string::npos) << result.out;
 }
 
@@ -379,7 +379,7 @@ TEST(LineByLine, OutputThatCannotBeCreatedIsReported) {
   dir.Write("in.txt", "a\r\n");
   RunResult result = RunQuorve({"-q", "-l", "-o=nofolder/out.txt", "in.txt"}, dir.path());
   EXPECT_EQ(result.exitCode, 1);
-  const std::string full = e2e::ProgramPath(dir / "nofolder" / "out.txt");
+  const std::string full = dir.Shown("nofolder/out.txt");
   EXPECT_NE(result.err.find("EFCreateError"), std::string::npos) << result.err;
   EXPECT_NE(result.err.find("Cannot create file \"" + full + "\". "), std::string::npos)
       << result.err;

@@ -20,8 +20,6 @@ class WholeFileTest : public ::testing::Test {
     return e2e::RunQuorve(args, dir_.path());
   }
   std::string Full(const std::string& name) const { return (dir_ / name).string(); }
-  // The full name as the program shows it in its messages.
-  std::string Shown(const std::string& name) const { return e2e::ProgramPath(dir_ / name); }
 
   e2e::TempDir dir_;
 };
@@ -192,7 +190,7 @@ TEST_F(WholeFileTest, TargetThatCannotBeWrittenKeepsItsOldContent) {
   for (const auto* result : {&second, &writeBack}) {
     EXPECT_EQ(result->exitCode, 1);
     EXPECT_NE(result->err.find("EFCreateError"), std::string::npos) << result->err;
-    EXPECT_NE(result->err.find("Cannot create file \"" + Shown("locked/target.txt") + "\"."),
+    EXPECT_NE(result->err.find("Cannot create file \"" + e2e::ProgramPath(target) + "\"."),
               std::string::npos)
         << result->err;
   }
@@ -203,7 +201,7 @@ TEST_F(WholeFileTest, TargetThatCannotBeWrittenKeepsItsOldContent) {
 TEST_F(WholeFileTest, MissingInputFileIsAnError) {
   const auto result = Run({"cat=dog", "missing.txt"});
   EXPECT_EQ(result.exitCode, 1);
-  EXPECT_NE(result.out.find("Error: File not found: " + Shown("missing.txt") + "\r\n"),
+  EXPECT_NE(result.out.find("Error: File not found: " + dir_.Shown("missing.txt") + "\r\n"),
             std::string::npos)
       << result.out;
 }
@@ -216,7 +214,7 @@ TEST_F(WholeFileTest, ByteZeroWithoutKeepOptionCutsTheTextAndWarnsOnce) {
     const auto result = Run(args);
     EXPECT_EQ(result.exitCode, 0);
     EXPECT_EQ(result.out, "ab\r\ncd\r\n\r\n");
-    const std::string warning = "Warning: byte 0 at offset 6 of \"" + Shown("in.txt") +
+    const std::string warning = "Warning: byte 0 at offset 6 of \"" + dir_.Shown("in.txt") +
                                 "\": the rest of the text is dropped; -0 keeps it\r\n";
     EXPECT_EQ(result.err, warning);
   }
@@ -232,7 +230,7 @@ TEST_F(WholeFileTest, ByteZeroFromAPairCutsTheTextWithItsOwnWarning) {
   EXPECT_EQ(result.exitCode, 0);
   EXPECT_EQ(result.out, "b\r\n\r\n");
   EXPECT_EQ(result.err, "Warning: byte 0 at offset 1 of the processed text of \"" +
-                            Shown("in.txt") + "\": the rest of the text is dropped\r\n");
+                            dir_.Shown("in.txt") + "\": the rest of the text is dropped\r\n");
 }
 
 TEST_F(WholeFileTest, WriteBackOfATextWithByteZeroKeepsEverythingWithKeepOption) {
