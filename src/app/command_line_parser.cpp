@@ -6,7 +6,7 @@
 #include "app/screen_messages.h"
 #include "app/settings.h"
 #include "platform/files.h"
-#include "text/command_line.h"
+#include "runtime/command_line.h"
 #include "text/conversions.h"
 
 namespace {

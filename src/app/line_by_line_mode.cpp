@@ -2,23 +2,21 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <filesystem>
 #include <limits>
 #include <memory>
 #include <string>
 #include <string_view>
-#include <system_error>
 #include <utility>
 
 #include "app/screen_messages.h"
 #include "app/settings.h"
+#include "base/exceptions.h"
 #include "console/console.h"
 #include "faststrings/replace_all.h"
-#include "lib/lib.h"
 #include "platform/files.h"
+#include "program/program.h"
 #include "regex/regexpr.h"
 #include "text/conversions.h"
-#include "text/exceptions.h"
 #include "text/text_stream.h"
 
 std::int64_t LinesToProcess(std::int32_t lineLimit) {
@@ -36,12 +34,6 @@ constexpr std::int64_t kProgressInterval = 1000;
 
 std::string FailureText(std::string_view what, const std::string& path, std::int32_t code) {
   return std::string(what) + " \"" + path + "\". " + platform::SystemErrorText(code);
-}
-
-// Both names lead to one file (the same path, a hard link or a symbolic link).
-bool SameFile(const std::string& a, const std::string& b) {
-  std::error_code ignored;
-  return std::filesystem::equivalent(a, b, ignored);
 }
 
 class LineByLineRun {
@@ -100,7 +92,7 @@ void LineByLineRun::ChooseOutputFile() {
 void LineByLineRun::OpenOutput() {
   if (Settings.OutputFile.empty()) return;
   std::string path = Settings.OutputFile;
-  if (SameFile(Settings.InputFile, Settings.OutputFile)) {
+  if (platform::SameFile(Settings.InputFile, Settings.OutputFile)) {
     // Creating the output would truncate the input before it is read: write a new
     // file beside it and put that in its place once everything went well.
     const platform::ErrorCode code = platform::BeginReplacement(Settings.OutputFile, replacement_);

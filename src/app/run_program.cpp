@@ -9,13 +9,13 @@
 #include "app/screen_messages.h"
 #include "app/settings.h"
 #include "app/whole_file_mode.h"
+#include "base/exceptions.h"
 #include "console/console.h"
 #include "faststrings/fast_strings.h"
-#include "lib/lib.h"
 #include "log/log.h"
+#include "program/program.h"
 #include "regex/regexpr.h"
-#include "text/exceptions.h"
-#include "text/process.h"
+#include "runtime/process.h"
 #include "text/string_list_fast.h"
 
 namespace {
@@ -25,7 +25,7 @@ void StartModules() {
   FastStringsStartUp();
   RegExprStartUp();
   LogStartUp();
-  StringListFastStartUp();
+  // The fast line list has nothing to start.
   ConsoleStartUp();
 }
 

@@ -4,9 +4,9 @@
 
 #include "app/settings.h"
 #include "console/console.h"
-#include "lib/lib.h"
+#include "program/program.h"
 #include "text/conversions.h"
-#include "text/process.h"
+#include "runtime/process.h"
 #include "text/text_stream.h"
 
 namespace {

@@ -7,7 +7,7 @@
 #include "app/screen_messages.h"
 #include "app/settings.h"
 #include "app/whole_text.h"
-#include "lib/oem.h"
+#include "oem/oem.h"
 #include "platform/files.h"
 #include "platform/process.h"
 #include "text/text_stream.h"

@@ -4,7 +4,7 @@
 
 #include "faststrings/window_scan.h"
 #include "platform/system.h"
-#include "text/exceptions.h"
+#include "base/exceptions.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include "faststrings/fast_strings.h"
 #include "faststrings/window_scan.h"
 #include "platform/byte_buffer.h"
-#include "text/exceptions.h"
+#include "base/exceptions.h"
 
 namespace {
 

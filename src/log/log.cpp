@@ -5,11 +5,11 @@
 #include <new>
 #include <string>
 
-#include "lib/lib.h"
+#include "program/program.h"
 #include "platform/files.h"
 #include "platform/system.h"
-#include "text/exceptions.h"
-#include "text/process.h"
+#include "base/exceptions.h"
+#include "runtime/process.h"
 #include "text/text_stream.h"
 
 std::string LogFolder = platform::CurrentFolderPrefix();

@@ -47,6 +47,9 @@ std::string SystemErrorText(ErrorCode code);
 // Absolute name; "." and ".." resolved by text, links not followed; empty when the
 // name cannot be expanded.
 std::string FullPathOf(std::string_view name);
+// True when both names lead to one existing file (the same path, a hard link or a
+// symbolic link); false when either cannot be reached.
+bool SameFile(const std::string& a, const std::string& b);
 // True when the name (which may hold * and ?) finds an entry and the first entry
 // found is not a directory.
 bool RegularFileExists(std::string_view name);

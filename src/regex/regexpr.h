@@ -7,7 +7,7 @@
 #include <string_view>
 
 #include "platform/code_page.h"
-#include "text/exceptions.h"
+#include "base/exceptions.h"
 
 class ERegExpr : public Exception {
  public:

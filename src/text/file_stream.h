@@ -8,7 +8,7 @@
 #include <string_view>
 
 #include "platform/files.h"
-#include "text/exceptions.h"
+#include "base/exceptions.h"
 
 constexpr std::uint16_t kOpenReadDenyWrite = 0x20;
 constexpr std::uint16_t kCreateFile = 0xFFFF;

@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <utility>
 
+#include "base/exceptions.h"
 #include "faststrings/fast_strings.h"
 #include "platform/byte_buffer.h"
 #include "text/conversions.h"
-#include "text/exceptions.h"
 #include "text/line_text.h"
 
 namespace {
@@ -190,5 +190,3 @@ void TStringListFast::Sort() {
   if (FAssigning || Sorted()) return;
   TStringList::Sort();
 }
-
-void StringListFastStartUp() {}

@@ -41,5 +41,3 @@ class TStringListFast : public TStringList {
   std::unique_ptr<TStringList> FKeys;
   bool FAssigning = false;
 };
-
-void StringListFastStartUp();

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "text/exceptions.h"
+#include "base/exceptions.h"
 #include "text/line_text.h"
 
 namespace {

@@ -10,7 +10,7 @@
 
 #include "app/settings.h"
 #include "app_fixture.h"
-#include "text/exceptions.h"
+#include "base/exceptions.h"
 
 namespace apptest {
 namespace {

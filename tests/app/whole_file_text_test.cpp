@@ -13,7 +13,7 @@
 #include "faststrings/fast_strings.h"
 #include "platform/failure_codes.h"
 #include "platform/files.h"
-#include "text/exceptions.h"
+#include "base/exceptions.h"
 #include "text/file_stream.h"
 #include "text/text_stream.h"
 

@@ -6,7 +6,7 @@
 
 #include "faststrings/upper_table_guard.h"
 #include "platform/system.h"
-#include "text/exceptions.h"
+#include "base/exceptions.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "lib/lib.h"
+#include "program/program.h"
 #include "platform/failure_codes.h"
 #include "platform/system.h"
 #include "text/text_stream.h"

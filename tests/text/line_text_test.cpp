@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "text/exceptions.h"
+#include "base/exceptions.h"
 #include "text/string_list.h"
 #include "text_test_files.h"
 

@@ -7,7 +7,7 @@
 
 #include "platform/failure_codes.h"
 #include "platform/files.h"
-#include "text/exceptions.h"
+#include "base/exceptions.h"
 #include "text_test_files.h"
 
 namespace {

@@ -6,7 +6,7 @@
 #include <thread>
 #include <vector>
 
-#include "text/exceptions.h"
+#include "base/exceptions.h"
 #include "text_test_files.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "text/process.h"
+#include "runtime/process.h"
 
 #include <cstdio>
 #include <vector>

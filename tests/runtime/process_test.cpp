@@ -1,4 +1,4 @@
-#include "text/process.h"
+#include "runtime/process.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -8,7 +8,7 @@
 
 #include "platform/process.h"
 #include "text/text_stream.h"
-#include "text_test_files.h"
+#include "text/text_test_files.h"
 
 namespace {
 
