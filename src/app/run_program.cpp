@@ -6,6 +6,7 @@
 
 #include "app/command_line_parser.h"
 #include "app/line_by_line_mode.h"
+#include "app/run_context.h"
 #include "app/screen_messages.h"
 #include "app/settings.h"
 #include "app/whole_file_mode.h"
@@ -37,10 +38,11 @@ void ShowScreen() {
 
 void RunSelectedMode() {
   if (Settings.ShowOnly) return;
+  const RunContext context = RunContextFrom(Settings, *SearchList, *ReplaceList);
   if (Settings.LineByLine) {
-    RunLineByLine();
+    RunLineByLine(context);
   } else {
-    RunWholeFile();
+    RunWholeFile(context);
   }
 }
 

@@ -30,8 +30,6 @@ struct TSettings {
   bool DosOutput = false;
   bool RegexMode = false;
   bool MatchOnly = false;
-  bool BannerShown = false;
-  bool SyntaxShown = false;
   bool UnixNewlines = false;
 };
 

@@ -5,10 +5,10 @@
 #include <new>
 #include <string>
 
-#include "program/program.h"
+#include "base/exceptions.h"
 #include "platform/files.h"
 #include "platform/system.h"
-#include "base/exceptions.h"
+#include "program/program.h"
 #include "runtime/process.h"
 #include "text/text_stream.h"
 
@@ -28,22 +28,8 @@ namespace {
 constexpr std::string_view kWebRoot = "http://localhost/";
 constexpr std::string_view kMonthlyCategories = "tab,log,err";
 constexpr std::string_view kEventTimeFormat = "yyyy-mm-dd hh:nn:ss";
-constexpr std::int32_t kInvalidFileNameCode = 3;
 
 enum CacheMode : unsigned char { kAllLines = 0, kFilteredLines = 1 };
-
-// The logger must neither consume nor leave behind a pending stream code: a code
-// from the run belongs to the failure report, and one of its own to nobody.
-class PendingStreamErrorKeeper {
- public:
-  PendingStreamErrorKeeper() : saved_(PendingStreamError()) { PendingStreamError() = 0; }
-  ~PendingStreamErrorKeeper() { PendingStreamError() = saved_; }
-  PendingStreamErrorKeeper(const PendingStreamErrorKeeper&) = delete;
-  PendingStreamErrorKeeper& operator=(const PendingStreamErrorKeeper&) = delete;
-
- private:
-  std::int32_t saved_;
-};
 
 std::string ProgramFolderName() {
   return Token(ProgramFolder, -2, FolderSeparator(ProgramFolder));
@@ -53,7 +39,7 @@ std::string ProgramFolderName() {
 // standard output, which a log must never write to.
 void OpenForAdding(TextStream& stream, const std::string& fileName) {
   if (fileName.empty()) {
-    throw EInOutError(IoErrorMessage(kInvalidFileNameCode), kInvalidFileNameCode);
+    throw EInOutError(IoErrorMessage(platform::kPathNotFound), platform::kPathNotFound);
   }
   BindTextFile(stream, fileName);
   if (platform::RegularFileExists(fileName)) {
@@ -258,7 +244,9 @@ std::string TLog::MakeFileName(std::string_view category, std::string_view quali
 
 void TLog::SaveCache(TStringList& cache, const std::string& fileName, unsigned char mode) {
   if (cache.Count() == 0) return;
-  const PendingStreamErrorKeeper keeper;
+  // Neither consume nor leave behind a pending code: one from the run belongs to
+  // the failure report, and one of the logger's own to nobody.
+  const PendingStreamErrorSetAside runFailure;
   TextStream stream;
   std::string failure;
   try {
@@ -282,7 +270,9 @@ void WriteEvent(std::string_view source, std::string_view message) {
   if (source.empty() && message.empty()) return;
   std::unique_lock<TCriticalSection> hold;
   if (EventLock) hold = std::unique_lock<TCriticalSection>(*EventLock);
-  const PendingStreamErrorKeeper keeper;
+  // Neither consume nor leave behind a pending code: one from the run belongs to
+  // the failure report, and one of the logger's own to nobody.
+  const PendingStreamErrorSetAside runFailure;
   TextStream stream;
   try {
     OpenForAdding(stream, EventFile);

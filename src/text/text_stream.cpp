@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 #include "base/exceptions.h"
 #include "text/line_text.h"
@@ -244,21 +245,35 @@ std::int32_t& PendingStreamError() {
   return code;
 }
 
+std::int32_t TakePendingStreamError() {
+  return std::exchange(PendingStreamError(), 0);
+}
+
+PendingStreamErrorSetAside::PendingStreamErrorSetAside() : earlier_(TakePendingStreamError()) {}
+
+PendingStreamErrorSetAside::~PendingStreamErrorSetAside() {
+  PendingStreamError() = earlier_;
+}
+
+std::int32_t PendingStreamErrorSetAside::TakeOperationError() {
+  return TakePendingStreamError();
+}
+
 std::string IoErrorMessage(std::int32_t code) {
   switch (code) {
-    case 2:
+    case platform::kFileNotFound:
       return "File not found";
-    case 3:
+    case platform::kPathNotFound:
       return "Invalid filename";
-    case 4:
+    case platform::kTooManyOpenFiles:
       return "Too many open files";
-    case 5:
+    case platform::kAccessDenied:
       return "File access denied";
-    case 100:
+    case platform::kReadBeyondEnd:
       return "Read beyond end of file";
-    case 101:
+    case platform::kDiskFull:
       return "Disk full";
-    case 106:
+    case platform::kInvalidNumericInput:
       return "Invalid numeric input";
     default:
       return "I/O error " + std::to_string(code);
@@ -412,9 +427,8 @@ void CloseText(TextStream& stream) {
 }
 
 void CheckStreamError() {
-  const std::int32_t code = PendingStreamError();
+  const std::int32_t code = TakePendingStreamError();
   if (code == 0) return;
-  PendingStreamError() = 0;
   throw EInOutError(IoErrorMessage(code), code);
 }
 

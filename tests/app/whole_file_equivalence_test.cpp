@@ -116,12 +116,12 @@ TEST_F(WholeFileEquivalenceTest, PairsMatchReplaceAllInSequence) {
     std::string text = RandomText(rng_, kFileAlphabet, 30);
     std::string expected = text;
     std::string spare;
-    const bool caseSensitive = round % 2 == 0;
+    const CaseMode caseMode = round % 2 == 0 ? CaseMode::Exact : CaseMode::Folded;
     for (int i = pairCount(rng_); i > 0; --i) {
       const std::string search = RandomText(rng_, kPairAlphabet, 3);
       const std::string replace = RandomText(rng_, kPairAlphabet, 5);
-      expected = ReplaceAll(expected, search, replace, caseSensitive);
-      ApplyPair(text, spare, search, replace, caseSensitive, false);
+      expected = ReplaceAll(expected, search, replace, caseMode);
+      ApplyPair(text, spare, search, replace, caseMode, SearchKind::Literal);
       ASSERT_EQ(text, expected) << testing::PrintToString(search) << " -> "
                                 << testing::PrintToString(replace);
     }
@@ -137,22 +137,22 @@ TEST_F(WholeFileEquivalenceTest, WholeRunMatchesListPathForEveryWayOfWriting) {
     folder_.Write(input, RandomText(rng_, kFileAlphabet, 40));
     const bool keepZero = coin(rng_) == 1;
     const char substitute = RandomSubstitute(rng_);
-    const bool caseSensitive = coin(rng_) == 1;
+    const CaseMode caseMode = coin(rng_) == 1 ? CaseMode::Exact : CaseMode::Folded;
     const std::string search = RandomText(rng_, kPairAlphabet, 2);
     const std::string replace = RandomText(rng_, kPairAlphabet, 3);
     const std::string header = coin(rng_) ? RandomText(rng_, kFileAlphabet, 4) : "";
     const std::string footer = coin(rng_) ? RandomText(rng_, kFileAlphabet, 4) : "";
 
     TStringListFast list;
-    SplitIntoLines(list, ReplaceAll(ListLoadAndJoin(input, keepZero, substitute), search, replace,
-                                    caseSensitive));
+    SplitIntoLines(
+        list, ReplaceAll(ListLoadAndJoin(input, keepZero, substitute), search, replace, caseMode));
     if (!header.empty()) list.Insert(0, header);
     if (!footer.empty()) list.Add(footer);
 
     std::string text;
     std::string spare;
     LoadJoinedText(input, keepZero, substitute, text);
-    ApplyPair(text, spare, search, replace, caseSensitive, false);
+    ApplyPair(text, spare, search, replace, caseMode, SearchKind::Literal);
 
     for (const std::string lineEnd : {"\r\n", "\n"}) {
       const bool unix = lineEnd == "\n";
@@ -196,26 +196,25 @@ TEST_F(WholeFileEquivalenceTest, PairsBeforeLineEndsAreSettledGiveTheSameLines) 
     folder_.Write(input, bytes);
     const bool keepZero = coin(rng_) == 1;
     const char substitute = coin(rng_) ? 'z' : '\x01';
-    const bool caseSensitive = coin(rng_) == 1;
+    const CaseMode caseMode = coin(rng_) == 1 ? CaseMode::Exact : CaseMode::Folded;
     const std::string lineEnd = coin(rng_) ? "\r\n" : "\n";
-    TStringList searches;
-    TStringList replaces;
+    std::vector<SearchReplacePair> pairs;
     for (int i = pairCount(rng_); i > 0; --i) {
-      searches.Add(RandomText(rng_, lineLocalAlphabet, 3));
-      replaces.Add(RandomText(rng_, lineLocalAlphabet, 4));
+      pairs.push_back(
+          {RandomText(rng_, lineLocalAlphabet, 3), RandomText(rng_, lineLocalAlphabet, 4)});
     }
 
     std::string text;
     ASSERT_EQ(ReadFileText(input, !keepZero, text), keepZero ? kNotCut : FirstZero(bytes));
     if (keepZero) SubstituteZeroBytes(text, substitute);
-    if (!LineEndsCanWait(text, searches, replaces)) continue;
+    if (!LineEndsCanWait(text, pairs)) continue;
     ++compared;
 
     std::string joined = ListLoadAndJoin(input, keepZero, substitute);
     std::string spare;
-    for (std::int32_t i = 0; i < searches.Count(); ++i) {
-      joined = ReplaceAll(joined, searches.Strings(i), replaces.Strings(i), caseSensitive);
-      ApplyPair(text, spare, searches.Strings(i), replaces.Strings(i), caseSensitive, false);
+    for (const SearchReplacePair& pair : pairs) {
+      joined = ReplaceAll(joined, pair.search, pair.replace, caseMode);
+      ApplyPair(text, spare, pair.search, pair.replace, caseMode, SearchKind::Literal);
     }
     TStringListFast list;
     SplitIntoLines(list, joined);
@@ -253,13 +252,8 @@ TEST_F(WholeFileEquivalenceTest, LineEndsWaitOnlyForPairsThatCannotJoinLines) {
   };
   // clang-format on
   for (const auto& c : cases) {
-    TStringList searches;
-    TStringList replaces;
-    searches.Add("b");
-    replaces.Add("c");
-    searches.Add(c.search);
-    replaces.Add(c.replace);
-    EXPECT_EQ(LineEndsCanWait(c.text, searches, replaces), c.canWait)
+    const std::vector<SearchReplacePair> pairs = {{"b", "c"}, {c.search, c.replace}};
+    EXPECT_EQ(LineEndsCanWait(c.text, pairs), c.canWait)
         << testing::PrintToString(c.text) << " " << testing::PrintToString(c.search) << "="
         << testing::PrintToString(c.replace);
   }

@@ -10,10 +10,10 @@
 
 #include "app/whole_text.h"
 #include "app_fixture.h"
+#include "base/exceptions.h"
 #include "faststrings/fast_strings.h"
 #include "platform/failure_codes.h"
 #include "platform/files.h"
-#include "base/exceptions.h"
 #include "text/file_stream.h"
 #include "text/text_stream.h"
 
@@ -153,36 +153,36 @@ TEST_F(WholeTextTest, LoadOfAMissingFileRaisesOpenError) {
 struct PairCase {
   std::string text;
   std::vector<apptest::Pair> pairs;
-  bool caseSensitive;
+  CaseMode caseMode;
   std::string expected;
 };
 
 TEST_F(WholeTextTest, PairsApplyInOrderLeftToRightWithoutOverlap) {
   const std::vector<PairCase> cases = {
-      {"aaa", {{"aa", "b"}}, true, "ba"},
-      {"abab", {{"ab", "abab"}}, true, "abababab"},
-      {"Hello HELLO", {{"hello", "x"}}, false, "x x"},
-      {"Hello HELLO", {{"hello", "x"}}, true, "Hello HELLO"},
-      {"ABC", {{"b", "x"}}, false, "AxC"},
-      {"a-b-c", {{"-", ""}}, true, "abc"},
-      {"a\r\nb\r\n", {{"\r\n", ""}}, true, "ab"},
-      {"a\r\nb\r\n", {{"\r\n", "\n"}}, true, "a\nb\n"},
-      {"ab", {{"abc", "x"}}, true, "ab"},
-      {"ab", {{"ab", "xy"}}, true, "xy"},
-      {"ab", {{"", "x"}}, true, "ab"},
-      {"", {{"a", "b"}}, true, ""},
-      {"ab", {{"a", "b"}, {"b", "c"}}, true, "cc"},
-      {"ab", {{"b", "c"}, {"a", "b"}}, true, "bc"},
-      {"x\0y"s, {{"\0"s, "--"}}, true, "x--y"},
-      {"cat Cat CAT", {{"cat", "dog"}}, false, "dog dog dog"},
-      {"cat Cat CAT", {{"cat", "dog"}}, true, "dog Cat CAT"},
-      {"one two", {{"one", "1"}, {"two", "three"}, {"1 three", "done"}}, true, "done"},
+      {"aaa", {{"aa", "b"}}, CaseMode::Exact, "ba"},
+      {"abab", {{"ab", "abab"}}, CaseMode::Exact, "abababab"},
+      {"Hello HELLO", {{"hello", "x"}}, CaseMode::Folded, "x x"},
+      {"Hello HELLO", {{"hello", "x"}}, CaseMode::Exact, "Hello HELLO"},
+      {"ABC", {{"b", "x"}}, CaseMode::Folded, "AxC"},
+      {"a-b-c", {{"-", ""}}, CaseMode::Exact, "abc"},
+      {"a\r\nb\r\n", {{"\r\n", ""}}, CaseMode::Exact, "ab"},
+      {"a\r\nb\r\n", {{"\r\n", "\n"}}, CaseMode::Exact, "a\nb\n"},
+      {"ab", {{"abc", "x"}}, CaseMode::Exact, "ab"},
+      {"ab", {{"ab", "xy"}}, CaseMode::Exact, "xy"},
+      {"ab", {{"", "x"}}, CaseMode::Exact, "ab"},
+      {"", {{"a", "b"}}, CaseMode::Exact, ""},
+      {"ab", {{"a", "b"}, {"b", "c"}}, CaseMode::Exact, "cc"},
+      {"ab", {{"b", "c"}, {"a", "b"}}, CaseMode::Exact, "bc"},
+      {"x\0y"s, {{"\0"s, "--"}}, CaseMode::Exact, "x--y"},
+      {"cat Cat CAT", {{"cat", "dog"}}, CaseMode::Folded, "dog dog dog"},
+      {"cat Cat CAT", {{"cat", "dog"}}, CaseMode::Exact, "dog Cat CAT"},
+      {"one two", {{"one", "1"}, {"two", "three"}, {"1 three", "done"}}, CaseMode::Exact, "done"},
   };
   for (const auto& c : cases) {
     std::string text = c.text;
     std::string spare;
     for (const auto& [search, replace] : c.pairs) {
-      ApplyPair(text, spare, search, replace, c.caseSensitive, false);
+      ApplyPair(text, spare, search, replace, c.caseMode, SearchKind::Literal);
     }
     EXPECT_EQ(text, c.expected) << testing::PrintToString(c.text);
   }

@@ -122,7 +122,7 @@ ErrorCode WriteDirectly(ReplacementFile& file) {
 }
 
 bool FolderRefusesNewFiles(ErrorCode code) {
-  return code == 5;
+  return code == kAccessDenied;
 }
 
 }  // namespace
