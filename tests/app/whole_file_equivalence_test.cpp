@@ -34,10 +34,7 @@ std::size_t SplitAndEndLines(std::string& text, std::string_view lineEnd) {
   return cut;
 }
 
-std::string ReadBytes(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
+using test_support::ReadFile;
 
 std::string RandomText(std::mt19937& rng, const std::string& alphabet, std::size_t maxLength) {
   std::uniform_int_distribution<std::size_t> length(0, maxLength);
@@ -81,7 +78,7 @@ class WholeFileEquivalenceTest : public apptest::AppTest {
 TEST_F(WholeFileEquivalenceTest, LoadMatchesListLoadAndJoin) {
   for (int round = 0; round < 1500; ++round) {
     const std::string bytes = RandomText(rng_, kFileAlphabet, 24);
-    const std::string file = folder_.Full(Fresh("in"));
+    const std::string file = folder_ / Fresh("in");
     folder_.Write(file, bytes);
     const bool keepZero = round % 2 == 1;
     const char substitute = RandomSubstitute(rng_);
@@ -133,7 +130,7 @@ TEST_F(WholeFileEquivalenceTest, PairsMatchReplaceAllInSequence) {
 TEST_F(WholeFileEquivalenceTest, WholeRunMatchesListPathForEveryWayOfWriting) {
   std::uniform_int_distribution<int> coin(0, 1);
   for (int round = 0; round < 400; ++round) {
-    const std::string input = folder_.Full(Fresh("in"));
+    const std::string input = folder_ / Fresh("in");
     folder_.Write(input, RandomText(rng_, kFileAlphabet, 40));
     const bool keepZero = coin(rng_) == 1;
     const char substitute = RandomSubstitute(rng_);
@@ -156,28 +153,28 @@ TEST_F(WholeFileEquivalenceTest, WholeRunMatchesListPathForEveryWayOfWriting) {
 
     for (const std::string lineEnd : {"\r\n", "\n"}) {
       const bool unix = lineEnd == "\n";
-      SCOPED_TRACE(testing::PrintToString(ReadBytes(input)) + " pair " +
+      SCOPED_TRACE(testing::PrintToString(ReadFile(input)) + " pair " +
                    testing::PrintToString(search) + "=" + testing::PrintToString(replace) +
                    " header " + testing::PrintToString(header) + " footer " +
                    testing::PrintToString(footer) + (unix ? " unix" : ""));
 
-      const std::string expectedFile = folder_.Full(Fresh("expected"));
+      const std::string expectedFile = folder_ / Fresh("expected");
       if (unix) {
         list.SaveToFileLF(expectedFile);
       } else {
         SaveLines(list, expectedFile);
       }
-      const std::string actualFile = folder_.Full(Fresh("actual"));
+      const std::string actualFile = folder_ / Fresh("actual");
       ASSERT_EQ(WriteWholeTextToFile(actualFile, header, text, footer, lineEnd), FirstZero(text));
-      ASSERT_EQ(ReadBytes(actualFile), ReadBytes(expectedFile));
+      ASSERT_EQ(ReadFile(actualFile), ReadFile(expectedFile));
 
-      const std::string streamFile = folder_.Full(Fresh("stream"));
+      const std::string streamFile = folder_ / Fresh("stream");
       TextStream stream;
       BindTextFile(stream, streamFile);
       OpenTextWrite(stream);
       ASSERT_EQ(WriteWholeText(stream, header, text, footer, lineEnd), FirstZero(text));
       CloseText(stream);
-      ASSERT_EQ(ReadBytes(streamFile), (unix ? list.GetTextLF() : JoinLines(list)) + "\r\n");
+      ASSERT_EQ(ReadFile(streamFile), (unix ? list.GetTextLF() : JoinLines(list)) + "\r\n");
     }
   }
 }
@@ -192,7 +189,7 @@ TEST_F(WholeFileEquivalenceTest, PairsBeforeLineEndsAreSettledGiveTheSameLines) 
   int compared = 0;
   for (int round = 0; round < 800; ++round) {
     const std::string bytes = RandomText(rng_, kFileAlphabet, 40);
-    const std::string input = folder_.Full(Fresh("in"));
+    const std::string input = folder_ / Fresh("in");
     folder_.Write(input, bytes);
     const bool keepZero = coin(rng_) == 1;
     const char substitute = coin(rng_) ? 'z' : '\x01';
@@ -276,7 +273,7 @@ TEST_F(WholeFileEquivalenceTest, LargeTextsMatchListPath) {
       bytes += breaks[b];
     }
     if (round % 2 == 1) bytes += "unterminated";
-    const std::string input = folder_.Full(Fresh("in"));
+    const std::string input = folder_ / Fresh("in");
     folder_.Write(input, bytes);
 
     std::string text;

@@ -30,10 +30,7 @@ std::size_t SplitAndEndLines(std::string& text, std::string_view lineEnd) {
   return cut;
 }
 
-std::string ReadBytes(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
+using test_support::ReadFile;
 
 class WholeTextTest : public apptest::AppTest {
  protected:
@@ -115,7 +112,7 @@ TEST_F(WholeTextTest, LoadJoinedTextEndsEveryLineWithCrLf) {
   for (const auto& c : cases) {
     folder_.Write("in.txt", c.file);
     std::string text = "stale";
-    EXPECT_EQ(LoadJoinedText(folder_.Full("in.txt"), c.keepZero, c.substitute, text), c.cut)
+    EXPECT_EQ(LoadJoinedText((folder_ / "in.txt"), c.keepZero, c.substitute, text), c.cut)
         << testing::PrintToString(c.file);
     EXPECT_EQ(text, c.text) << testing::PrintToString(c.file);
   }
@@ -130,22 +127,21 @@ TEST_F(WholeTextTest, LoadWithZeroBytesKeepsEverythingBehindThem) {
   }
   folder_.Write("in.txt", file);
   std::string text;
-  EXPECT_EQ(LoadJoinedText(folder_.Full("in.txt"), true, 1, text), kNotCut);
+  EXPECT_EQ(LoadJoinedText((folder_ / "in.txt"), true, 1, text), kNotCut);
   EXPECT_EQ(text, expected);
-  EXPECT_EQ(LoadJoinedText(folder_.Full("in.txt"), false, 1, text), 4u);
+  EXPECT_EQ(LoadJoinedText((folder_ / "in.txt"), false, 1, text), 4u);
   EXPECT_EQ(text, "head\r\n");
 }
 
 TEST_F(WholeTextTest, LoadOfAMissingFileRaisesOpenError) {
   std::string text = "untouched";
   try {
-    LoadJoinedText(folder_.Full("missing.txt"), false, 1, text);
+    LoadJoinedText((folder_ / "missing.txt"), false, 1, text);
     FAIL() << "no failure raised";
   } catch (const Exception& failure) {
     EXPECT_STREQ(failure.ClassName(), "EFOpenError");
     EXPECT_EQ(
-        failure.Message().rfind("Cannot open file \"" + folder_.Full("missing.txt") + "\". ", 0),
-        0u)
+        failure.Message().rfind("Cannot open file \"" + (folder_ / "missing.txt") + "\". ", 0), 0u)
         << failure.Message();
   }
 }
@@ -206,21 +202,21 @@ TEST_F(WholeTextTest, WritesHeaderTextAndFooterExactly) {
       {"t\r1\n2", "a\r\n", "f\0x"s, "\r\n", "t\r1\n2\r\na\r\nf\0x\r\n"s},
   };
   for (const auto& c : cases) {
-    EXPECT_EQ(WriteWholeTextToFile(folder_.Full("out.txt"), c.header, c.text, c.footer, c.lineEnd),
+    EXPECT_EQ(WriteWholeTextToFile((folder_ / "out.txt"), c.header, c.text, c.footer, c.lineEnd),
               kNotCut);
-    EXPECT_EQ(ReadBytes(folder_.path() / "out.txt"), c.file);
+    EXPECT_EQ(ReadFile(folder_.path() / "out.txt"), c.file);
 
     TextStream stream;
-    BindTextFile(stream, folder_.Full("stream.txt"));
+    BindTextFile(stream, (folder_ / "stream.txt"));
     OpenTextWrite(stream);
     EXPECT_EQ(WriteWholeText(stream, c.header, c.text, c.footer, c.lineEnd), kNotCut);
     CloseText(stream);
-    EXPECT_EQ(ReadBytes(folder_.path() / "stream.txt"), c.file + "\r\n");
+    EXPECT_EQ(ReadFile(folder_.path() / "stream.txt"), c.file + "\r\n");
   }
 }
 
 TEST_F(WholeTextTest, FileThatCannotBeCreatedRaisesCreateError) {
-  const std::string target = folder_.Full("no-such-folder/out.txt");
+  const std::string target = folder_ / "no-such-folder/out.txt";
   try {
     WriteWholeTextToFile(target, "", "a\r\n", "", "\r\n");
     FAIL() << "no failure raised";
@@ -236,8 +232,8 @@ TEST_F(WholeTextTest, FileThatCannotBeCreatedRaisesCreateError) {
 
 TEST_F(WholeTextTest, ReplacingAnExistingFileLeavesNoTemporaryFileBehind) {
   folder_.Write("out.txt", "old content that is longer than the new one\r\n");
-  WriteWholeTextToFile(folder_.Full("out.txt"), "", "new\r\n", "", "\r\n");
-  EXPECT_EQ(ReadBytes(folder_.path() / "out.txt"), "new\r\n");
+  WriteWholeTextToFile((folder_ / "out.txt"), "", "new\r\n", "", "\r\n");
+  EXPECT_EQ(ReadFile(folder_.path() / "out.txt"), "new\r\n");
   std::size_t entries = 0;
   for (const auto& entry : std::filesystem::directory_iterator(folder_.path())) {
     (void)entry;

@@ -7,13 +7,13 @@
 #include <vector>
 
 #include "base/exceptions.h"
-#include "text_test_files.h"
+#include "support/temp_folder.h"
 
 namespace {
 
-using text_test::ReadFile;
-using text_test::TempFolder;
-using text_test::WriteFile;
+using test_support::ReadFile;
+using test_support::TempFolder;
+using test_support::WriteFile;
 
 class TextStreamTest : public ::testing::Test {
  protected:
