@@ -23,6 +23,7 @@ RunContext RunContextFrom(const TSettings& settings, const TStringList& searches
   context.zeroSubstitute = settings.ZeroSubstitute;
   context.dosOutput = settings.DosOutput;
   context.unixNewlines = settings.UnixNewlines;
+  context.keepLineEnds = settings.KeepLineEnds;
   const std::int32_t count = std::min(searches.Count(), replaces.Count());
   context.pairs.reserve(static_cast<std::size_t>(count));
   for (std::int32_t i = 0; i < count; ++i) {

@@ -38,6 +38,7 @@ struct RunContext {
   unsigned char zeroSubstitute = 0x01;
   bool dosOutput = false;
   bool unixNewlines = false;
+  bool keepLineEnds = false;  // each output line ends as the input's lines did
   std::vector<SearchReplacePair> pairs;
 
   // The file whole-file mode writes: the input itself with -w (which wins over

@@ -108,6 +108,8 @@ const std::vector<std::string>& HelpPageLines() {
       "",
       "Latest version from: https://quorve.example.org/",
       "Feedback: quorve@example.org (subject: quorve feedback)",
+      "",
+      "--keep-eol\tkeep the input's own line ends (LF, CR LF or CR); --unix wins",
   };
   return kLines;
 }

@@ -31,6 +31,7 @@ struct TSettings {
   bool RegexMode = false;
   bool MatchOnly = false;
   bool UnixNewlines = false;
+  bool KeepLineEnds = false;  // --keep-eol
 };
 
 extern TSettings Settings;

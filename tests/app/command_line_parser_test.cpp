@@ -40,6 +40,7 @@ const std::vector<FlagCase>& FlagCases() {
       {{"/0", "-0", "--zero"}, &TSettings::ZeroBytesAllowed, false},
       {{"/m", "-m", "--match"}, &TSettings::MatchOnly, false},
       {{"--unix", "--unixformat"}, &TSettings::UnixNewlines, false},
+      {{"--keep-eol"}, &TSettings::KeepLineEnds, false},
       {{"/q", "-q", "--quiet"}, &TSettings::Quiet, true},
       {{"?", "/?", "-?", "--help"}, &TSettings::HelpRequested, true},
   };

@@ -58,6 +58,8 @@ std::string HelpPage() {
       "",
       "Latest version from: https://quorve.example.org/",
       "Feedback: quorve@example.org (subject: quorve feedback)",
+      "",
+      "--keep-eol\tkeep the input's own line ends (LF, CR LF or CR); --unix wins",
   };
   std::string page;
   for (const auto& line : lines) page += line + kCrLf;
