@@ -79,10 +79,15 @@ void LineByLineRun::OpenInput() {
       FailureText("Cannot open file", context_.inputFile, earlierFailure.TakeOperationError()));
 }
 
+// The context's output file, or the input's name + ".output" with -w.
+std::string OutputFileOf(const RunContext& context) {
+  if (!context.writeBack || !context.outputFile.empty()) return context.outputFile;
+  return context.inputFile + ".output";
+}
+
 void LineByLineRun::ChooseOutputFile() {
-  outputFile_ = context_.outputFile;
-  if (!context_.writeBack || !outputFile_.empty()) return;
-  outputFile_ = context_.inputFile + ".output";
+  outputFile_ = OutputFileOf(context_);
+  if (outputFile_ == context_.outputFile) return;
   // Shown also under -q: the user asked to overwrite and gets another file.
   WriteAndAdvance("In Line-by-line mode output file must be set!", kStatusColour);
   WriteAndAdvance("Outputs to: " + outputFile_, kStatusColour);
@@ -90,19 +95,21 @@ void LineByLineRun::ChooseOutputFile() {
 
 void LineByLineRun::OpenOutput() {
   if (outputFile_.empty()) return;
-  std::string path = outputFile_;
   if (platform::SameFile(context_.inputFile, outputFile_)) {
     // Creating the output would truncate the input before it is read: write a new
     // file beside it and put that in its place once everything went well.
     const platform::ErrorCode code = platform::BeginReplacement(outputFile_, replacement_);
     if (code != 0) throw EFCreateError(FailureText("Cannot create file", outputFile_, code));
-    replacingInput_ = !replacement_.tempPath.empty();
-    if (replacingInput_) path = replacement_.tempPath;
+    replacingInput_ = !replacement_.direct;
   }
   TextStream& output = OutputText();
   // Binding drops waiting bytes: what already went to standard output stays there.
   if (output.mode == TextStreamMode::Writing) FlushText(output);
-  BindTextFile(output, path);
+  if (replacingInput_) {
+    BindTextHandle(output, replacement_.handle);  // the new file may have no name
+  } else {
+    BindTextFile(output, outputFile_);
+  }
   PendingStreamErrorSetAside earlierFailure;
   OpenTextWrite(output);
   if (output.mode == TextStreamMode::Writing) {
@@ -226,6 +233,8 @@ void RunLineByLine(const RunContext& context) {
   }
   if (!context.quiet) WriteAndAdvance(context.inputFile, kStatusColour);
 
+  // Held from before the input is read until the output file is in place.
+  const platform::TargetLock lock(OutputFileOf(context));
   LineByLineRun run(context);
   try {
     run.OpenInput();

@@ -4,6 +4,7 @@
 
 #include "app/settings.h"
 #include "console/console.h"
+#include "platform/console.h"
 #include "program/program.h"
 #include "runtime/process.h"
 #include "text/conversions.h"
@@ -139,6 +140,7 @@ void FailWith(std::string_view message) {
   ShowBanner();
   std::string line = "Error: ";
   line += message;
-  WriteTextLine(OutputText(), line);
+  // The message may carry a file name: a terminal must not take it for controls.
+  WriteTextLine(OutputText(), platform::TextForStream(HandleBehind(OutputText()), line));
   EndProcess(1);
 }

@@ -7,26 +7,32 @@
 #include "app/screen_messages.h"
 #include "app/whole_text.h"
 #include "oem/oem.h"
+#include "platform/console.h"
 #include "platform/files.h"
 #include "platform/process.h"
 #include "text/text_stream.h"
 
 namespace {
 
+// A file name may hold bytes a terminal would take for controls.
+std::string NameOnStandardError(const std::string& name) {
+  return platform::TextForStream(platform::StandardError(), name);
+}
+
 // A byte 0 shortens the text without any other sign, and with -w that is the
 // user's own file: always say so, -q or not.
 void WarnCutInFile(const RunContext& context, std::size_t offset) {
   platform::WriteStandardError("Warning: byte 0 at offset " + std::to_string(offset) + " of \"" +
-                               context.inputFile +
+                               NameOnStandardError(context.inputFile) +
                                "\": the rest of the text is dropped; -0 keeps it\r\n");
 }
 
 // A byte 0 that a pair produced (or that -0=x00 kept) ends the text when it is
 // split into lines; -0 cannot help there.
 void WarnCutInProcessedText(const RunContext& context, std::size_t offset) {
-  platform::WriteStandardError("Warning: byte 0 at offset " + std::to_string(offset) +
-                               " of the processed text of \"" + context.inputFile +
-                               "\": the rest of the text is dropped\r\n");
+  platform::WriteStandardError(
+      "Warning: byte 0 at offset " + std::to_string(offset) + " of the processed text of \"" +
+      NameOnStandardError(context.inputFile) + "\": the rest of the text is dropped\r\n");
 }
 
 void ApplyAllPairs(const RunContext& context, std::string& text) {
@@ -57,6 +63,8 @@ void RunWholeFile(const RunContext& context) {
     FailWith("File not found: " + context.inputFile);
   }
   const std::string& target = context.WholeFileTarget();
+  // Held from before the input is read until the target is replaced.
+  const platform::TargetLock lock(target);
 
   std::string text;
   std::size_t cut = ReadFileText(context.inputFile, !context.zeroBytesAllowed, text);

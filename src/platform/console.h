@@ -2,7 +2,10 @@
 // standard output, and nothing is written when standard error is not a console.
 #pragma once
 
+#include <string>
 #include <string_view>
+
+#include "platform/files.h"
 
 namespace platform {
 
@@ -17,5 +20,11 @@ enum class AfterRow { StayOnRow, NextRow };
 // Control bytes in the text show as a visible placeholder and never reach the
 // terminal raw.
 void ConsoleWriteRow(std::string_view text, int colour, AfterRow after);
+
+// The text as it may be written to the stream: for a terminal (a console), every
+// byte sequence the terminal could take for a control shows as "?" (TerminalSafeText
+// in the terminal's encoding, TAB kept); for a file, a pipe or an invalid handle
+// the bytes stay exactly as they are, since scripts read them.
+std::string TextForStream(FileHandle stream, std::string_view text);
 
 }  // namespace platform

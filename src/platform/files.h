@@ -62,19 +62,63 @@ bool SameFile(const std::string& a, const std::string& b);
 // found is not a directory.
 bool RegularFileExists(std::string_view name);
 
-// Writing a file so that a failure never leaves it truncated or half-written: the
-// bytes go to a new file beside the target, which is renamed over the target on
-// commit. An existing target keeps its permission bits; a symbolic link stays and
-// the file it points to is replaced. Targets that are not regular files (devices,
-// pipes) are written directly.
+// Writing a file so that neither a failure nor a kill leaves it truncated,
+// half-written or mixed. The bytes go to a new file in the target's folder, which
+// no one else can read while it is written, that has no name while it can go
+// without one (and is removed on SIGINT/SIGTERM/SIGHUP, Ctrl-C, Ctrl-Break or a
+// console close otherwise). On commit it is flushed to the disk and renamed over the
+// target, which keeps its owner, mode, extended attributes and ACL. A target whose
+// identity a new file cannot take over (more links than one, an attribute that
+// cannot be copied) is rewritten in place instead: a backup copy of it beside it
+// first, flushed to the disk, then the new bytes over it, then the backup goes; a
+// failure restores it from the backup, and a killed run leaves the backup, named
+// ".<name>.quorve-backup-<process id>". A symbolic link stays and the file it points
+// to is replaced. Targets that are not regular files (devices, pipes, FIFOs) and
+// names of the process's own descriptors (/dev/stdout, /dev/fd/N) are written
+// directly. A folder that takes no new file fails the begin: the target is never
+// truncated to be rewritten.
 struct ReplacementFile {
-  FileHandle handle = kInvalidHandle;
-  std::string targetPath;  // the file that will be replaced (a link resolved)
-  std::string tempPath;    // empty when writing directly
+  FileHandle handle = kInvalidHandle;  // where the bytes go; also readable
+  std::string targetPath;              // the file that will be replaced (a link resolved)
+  std::string tempPath;                // the new file's name while it has one
+  bool direct = false;                 // written straight to the target
+  std::string keptBackup;              // after a failed commit: a backup that still holds the
+                                       // original, which could not be put back
+  int cleanupSlot = -1;                // the new file's name is removed on an interruption
 };
 ErrorCode BeginReplacement(const std::string& target, ReplacementFile& file);
-ErrorCode CommitReplacement(ReplacementFile& file);  // closes, then renames
-void AbandonReplacement(ReplacementFile& file);      // closes and removes the temporary file
+ErrorCode CommitReplacement(ReplacementFile& file);  // flushes, then replaces; closes
+void AbandonReplacement(ReplacementFile& file);      // closes and removes the new file
+
+// The name under which the replacement's new file can be opened to be written
+// (a name of the open descriptor where the file has none of its own).
+std::string NameForWriting(const ReplacementFile& file);
+
+// Makes the bytes written through the handle durable (fsync, FlushFileBuffers).
+ErrorCode FlushToDisk(FileHandle handle);
+
+// An advisory lock on an existing regular file, held from before the file is read
+// until it has been replaced, so that two runs on one file take turns and the
+// second reads what the first wrote. Taking it waits for the holder; once held, the
+// name is checked to still name the locked file (a holder that replaced the file
+// leaves the lock on the old one) and the new file is locked instead. A name that
+// names no regular file locks nothing. Released when the object goes.
+class TargetLock {
+ public:
+  TargetLock() = default;
+  explicit TargetLock(const std::string& name);
+  ~TargetLock();
+  TargetLock(TargetLock&& other) noexcept;
+  TargetLock& operator=(TargetLock&& other) noexcept;
+  TargetLock(const TargetLock&) = delete;
+  TargetLock& operator=(const TargetLock&) = delete;
+
+  bool Held() const { return held_ != kInvalidHandle; }
+
+ private:
+  void Release() noexcept;
+  FileHandle held_ = kInvalidHandle;  // a descriptor of the file, or a lock object
+};
 
 // Asks for huge pages behind a large buffer that is about to be filled (a hint only).
 void AdviseHugePages(void* address, std::size_t size);

@@ -9,7 +9,9 @@
 namespace platform {
 
 // Called first in main: keeps argc/argv, ignores the broken-pipe signal (a closed
-// pipe must surface as a write failure, not kill the process).
+// pipe must surface as a write failure, not kill the process), and has an
+// interruption (SIGINT, SIGTERM, SIGHUP; Ctrl-C, Ctrl-Break, a console close)
+// remove the files registered for it (removal_on_interrupt.h) before the process goes.
 void ProcessStartUp(int argc, char** argv);
 
 // The arguments after the program name. No argument contains a double quote and

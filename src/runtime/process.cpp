@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <vector>
 
+#include "platform/console.h"
+#include "platform/files.h"
 #include "platform/process.h"
 #include "text/text_stream.h"
 
@@ -21,12 +23,20 @@ std::string EightHexDigits(std::uint32_t value) {
   return digits;
 }
 
+// A piece of the report as standard error shows it: in the OEM code page, and,
+// on a terminal, with no byte it could take for a control (a file name in the
+// message comes from the user's data).
+std::string ShownOnStandardError(std::string_view piece) {
+  return platform::TextForStream(platform::StandardError(), platform::AnsiToOem(piece));
+}
+
 void WriteReport(const Exception& failure) {
   const void* address = failure.RaiseAddress();
-  std::string report =
-      FormatFailureReport(failure.ClassName(), platform::ModuleNameOfAddress(address),
-                          platform::ModuleRelativeAddress(address), failure.Message());
-  platform::WriteStandardError(platform::AnsiToOem(report) + "\r\n");
+  const std::string report = FormatFailureReport(
+      ShownOnStandardError(failure.ClassName()),
+      ShownOnStandardError(platform::ModuleNameOfAddress(address)),
+      platform::ModuleRelativeAddress(address), ShownOnStandardError(failure.Message()));
+  platform::WriteStandardError(report + "\r\n");
 }
 
 // A stream failure that is still pending is what went wrong first: report that.

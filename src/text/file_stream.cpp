@@ -13,6 +13,13 @@ std::string FileMessage(const char* prefix, const std::string& fileName, platfor
          platform::SystemErrorText(code);
 }
 
+// A rewrite in place that failed and could not put the original back leaves it in
+// a backup: the user must learn where.
+std::string CommitFailureText(const std::string& keptBackup) {
+  if (keptBackup.empty()) return "Stream write error";
+  return "Stream write error; the original content is kept in \"" + keptBackup + "\"";
+}
+
 // TFileStream's constructor is protected; a local subclass lets make_unique reach it.
 class OpenedFileStream : public TFileStream {
  public:
@@ -86,8 +93,9 @@ void TFileStream::Commit() {
   // The handle is closed either way; only the temporary file may remain.
   file_.handle = platform::kInvalidHandle;
   if (code != 0) {
+    const std::string keptBackup = file_.keptBackup;
     platform::AbandonReplacement(file_);
-    throw EWriteError("Stream write error");
+    throw EWriteError(CommitFailureText(keptBackup));
   }
 }
 

@@ -55,6 +55,11 @@ platform::FileHandle StandardHandleFor(const TextStream& stream, bool forWriting
 // and a stored failure code.
 bool AcquireHandle(TextStream& stream, bool forWriting, bool forUpdate,
                    platform::FileHandle& handle) {
+  if (stream.lentHandle != platform::kInvalidHandle) {
+    handle = stream.lentHandle;
+    stream.onStandardHandle = false;
+    return true;
+  }
   if (stream.name.empty()) {
     handle = StandardHandleFor(stream, forWriting);
     if (handle == platform::kInvalidHandle) {
@@ -80,8 +85,13 @@ bool AcquireHandle(TextStream& stream, bool forWriting, bool forUpdate,
   return true;
 }
 
+// Neither a standard handle nor a lent one is the stream's to close.
+bool OwnsHandle(const TextStream& stream) {
+  return !stream.onStandardHandle && stream.lentHandle == platform::kInvalidHandle;
+}
+
 void ReleaseHandle(const TextStream& stream, platform::FileHandle handle) {
-  if (!stream.onStandardHandle) platform::CloseFileHandle(handle);
+  if (OwnsHandle(stream)) platform::CloseFileHandle(handle);
 }
 
 // Removes the first byte 14 among the file's last bytes and everything after it,
@@ -283,10 +293,11 @@ std::string IoErrorMessage(std::int32_t code) {
 void BindTextFile(TextStream& stream, std::string_view name) {
   // A stream still open is let go without losing what waits in its buffer.
   if (stream.mode == TextStreamMode::Writing) FlushBuffer(stream);
-  if (stream.mode != TextStreamMode::Closed && !stream.onStandardHandle) {
+  if (stream.mode != TextStreamMode::Closed && OwnsHandle(stream)) {
     if (platform::ErrorCode code = platform::CloseFileHandle(stream.handle)) StoreFailure(code);
   }
   stream.name.assign(name);
+  stream.lentHandle = platform::kInvalidHandle;
   stream.mode = TextStreamMode::Closed;
   stream.handle = platform::kInvalidHandle;
   stream.onStandardHandle = false;
@@ -294,6 +305,11 @@ void BindTextFile(TextStream& stream, std::string_view name) {
   stream.position = 0;
   stream.end = 0;
   stream.atEndOfData = false;
+}
+
+void BindTextHandle(TextStream& stream, platform::FileHandle handle) {
+  BindTextFile(stream, "");
+  stream.lentHandle = handle;
 }
 
 void OpenTextRead(TextStream& stream) {
@@ -418,11 +434,11 @@ void CloseText(TextStream& stream) {
       break;
   }
   const platform::FileHandle handle = stream.handle;
-  const bool standard = stream.onStandardHandle;
+  const bool owned = OwnsHandle(stream);
   stream.handle = platform::kInvalidHandle;
   stream.mode = TextStreamMode::Closed;
   stream.onStandardHandle = false;
-  if (standard) return;
+  if (!owned) return;
   if (platform::ErrorCode code = platform::CloseFileHandle(handle)) StoreFailure(code);
 }
 
@@ -430,6 +446,13 @@ void CheckStreamError() {
   const std::int32_t code = TakePendingStreamError();
   if (code == 0) return;
   throw EInOutError(IoErrorMessage(code), code);
+}
+
+platform::FileHandle HandleBehind(const TextStream& stream) {
+  if (stream.mode != TextStreamMode::Closed) return stream.handle;
+  if (stream.lentHandle != platform::kInvalidHandle) return stream.lentHandle;
+  if (!stream.name.empty()) return platform::kInvalidHandle;
+  return StandardHandleFor(stream, stream.role != TextStreamRole::Input);
 }
 
 void CloseProcessStreams() {

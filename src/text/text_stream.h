@@ -20,6 +20,8 @@ struct TextStream {
   TextStreamRole role = TextStreamRole::Ordinary;
   platform::FileHandle handle = platform::kInvalidHandle;
   bool onStandardHandle = false;
+  // A handle the stream writes through but does not own (see BindTextHandle).
+  platform::FileHandle lentHandle = platform::kInvalidHandle;
   bool lineFlush = false;    // target is a character device
   std::vector<char> buffer;  // large: the block size is not observable
   std::size_t position = 0;  // reading: next unread byte; writing: bytes waiting
@@ -59,6 +61,9 @@ class PendingStreamErrorSetAside {
 std::string IoErrorMessage(std::int32_t code);
 
 void BindTextFile(TextStream& stream, std::string_view name);
+// Binds the stream to an open handle (a replacement's new file, which may have no
+// name): opening uses it, closing leaves it open for its owner.
+void BindTextHandle(TextStream& stream, platform::FileHandle handle);
 void OpenTextRead(TextStream& stream);
 void OpenTextWrite(TextStream& stream);
 void OpenTextAppend(TextStream& stream);
@@ -74,6 +79,11 @@ void FlushText(TextStream& stream);
 void CloseText(TextStream& stream);
 // Raises EInOutError with the pending code's message, clearing it.
 void CheckStreamError();
+
+// The handle the stream reads or writes now or would at its next use: its open
+// handle, its lent one, or the standard handle of its role; kInvalidHandle for a
+// file that is not open.
+platform::FileHandle HandleBehind(const TextStream& stream);
 
 // At process end: InputText, OutputText and the error stream, in this order.
 void CloseProcessStreams();

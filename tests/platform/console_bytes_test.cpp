@@ -58,7 +58,13 @@ TEST(ConsoleRow, C1ControlsDependOnTheCodeSet) {
                         "31mb\xc2\xa0",
                         true),
             "a?31mb\xc2\xa0");
-  EXPECT_EQ(VisibleText("\xc2", true), "\xc2");
+  // ... and so is a raw C1 byte, which makes no UTF-8 character but is a one-byte
+  // CSI to some terminals, and any other byte that belongs to no character.
+  EXPECT_EQ(VisibleText("a\x9b"
+                        "31mb",
+                        true),
+            "a?31mb");
+  EXPECT_EQ(VisibleText("\xc2", true), "?");
 }
 
 TEST(ConsoleRow, InPlaceTextIsCutToOneLessThanTheWidth) {

@@ -1,8 +1,10 @@
 #include "platform/files.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -10,6 +12,8 @@
 #include <cstring>
 #include <filesystem>
 #include <functional>
+#include <string>
+#include <vector>
 
 #include "platform/posix/error_codes.h"
 #include "support/temp_folder.h"
@@ -298,18 +302,28 @@ TEST(ReplacementFile, OwnerAndSpecialModeBitsAreKept) {
   EXPECT_EQ(ReadFile(target), "new");
 }
 
-TEST(ReplacementFile, TheTemporaryFileSitsBesideTheTargetUntilCommit) {
+TEST(ReplacementFile, TheNewFileIsPrivateAndNamelessUntilCommit) {
   TempFolder folder;
   const std::string target = folder / "out.txt";
   WriteFile(target, "old");
+  ASSERT_EQ(::chmod(target.c_str(), 0644), 0);
   platform::ReplacementFile file;
   ASSERT_EQ(platform::BeginReplacement(target, file), 0);
   EXPECT_EQ(file.targetPath, target);
-  ASSERT_FALSE(file.tempPath.empty());
-  EXPECT_EQ(std::filesystem::path(file.tempPath).parent_path(), folder.Path());
+  EXPECT_FALSE(file.direct);
+  struct stat info;
+  ASSERT_EQ(::fstat(static_cast<int>(file.handle), &info), 0);
+  EXPECT_EQ(info.st_mode & 07777, 0600u) << "nobody else may read it while it is written";
+  // A temporary folder on a file system with unnamed files shows nothing new.
+  if (file.tempPath.empty()) EXPECT_EQ(EntryCount(folder.Path()), 1u);
   EXPECT_EQ(ReadFile(target), "old") << "the target is untouched before the commit";
+  std::size_t written = 0;
+  ASSERT_EQ(platform::WriteBytes(file.handle, "new", 3, written), 0);
   ASSERT_EQ(platform::CommitReplacement(file), 0);
-  EXPECT_FALSE(std::filesystem::exists(file.tempPath.empty() ? "/nonexistent" : file.tempPath));
+  EXPECT_EQ(ReadFile(target), "new");
+  EXPECT_EQ(ModeOf(target), 0644u);
+  EXPECT_EQ(EntryCount(folder.Path()), 1u);
+  EXPECT_EQ(file.handle, platform::kInvalidHandle);
 }
 
 TEST(ReplacementFile, NewTargetGetsTheUsualPermissions) {
@@ -424,7 +438,9 @@ TEST(ReplacementFile, ReadOnlyTargetIsRefusedAndKept) {
   EXPECT_EQ(EntryCount(folder.Path()), 1u);
 }
 
-TEST(ReplacementFile, WritableFileInAFolderThatTakesNoNewFilesIsRewrittenInPlace) {
+// Rewriting the file in place instead would leave it empty, partial or mixed after
+// a full disk, a kill or a second writer.
+TEST(ReplacementFile, AFolderThatTakesNoNewFilesFailsTheBeginAndTheFileIsKept) {
   TempFolder folder;
   const std::string target = folder / "open.txt";
   WriteFile(target, "old content");
@@ -432,21 +448,148 @@ TEST(ReplacementFile, WritableFileInAFolderThatTakesNoNewFilesIsRewrittenInPlace
   ::chmod(folder.Path().c_str(), 0555);
   int status = ExitStatusWithoutPrivileges([&] {
     platform::ReplacementFile file;
-    if (platform::BeginReplacement(target, file) != 0) return 1;
-    if (!file.tempPath.empty()) return 2;
-    std::size_t written = 0;
-    platform::WriteBytes(file.handle, "new", 3, written);
-    return platform::CommitReplacement(file) == 0 ? 0 : 3;
+    const platform::ErrorCode code = platform::BeginReplacement(target, file);
+    return file.handle == platform::kInvalidHandle ? code : 100;
   });
   ::chmod(folder.Path().c_str(), 0700);
   ASSERT_NE(status, 200) << "could not drop privileges";
-  EXPECT_EQ(status, 0);
-  EXPECT_EQ(ReadFile(target), "new");
+  EXPECT_EQ(status, 5);
+  EXPECT_EQ(ReadFile(target), "old content");
+  EXPECT_EQ(EntryCount(folder.Path()), 1u);
 }
 
 TEST(ReplacementFile, CommitWithoutAnOpenFileFails) {
   platform::ReplacementFile file;
   EXPECT_NE(platform::CommitReplacement(file), 0);
+}
+
+// --- What the replaced file keeps ------------------------------------------------
+
+ino_t InodeOf(const std::string& path) {
+  struct stat info;
+  EXPECT_EQ(::stat(path.c_str(), &info), 0);
+  return info.st_ino;
+}
+
+std::vector<std::string> BackupsIn(const TempFolder& folder) {
+  std::vector<std::string> backups;
+  for (const auto& entry : std::filesystem::directory_iterator(folder.path())) {
+    const std::string name = entry.path().filename().string();
+    if (name.find(".quorve-backup-") != std::string::npos) backups.push_back(name);
+  }
+  return backups;
+}
+
+TEST(ReplacementFile, AFileWithSeveralLinksIsRewrittenInPlaceAndStaysOneFile) {
+  TempFolder folder;
+  const std::string target = folder / "shared.txt";
+  WriteFile(target, "old content, longer than the new one");
+  ASSERT_EQ(::chmod(target.c_str(), 0640), 0);
+  ASSERT_EQ(::link(target.c_str(), (folder / "other-name.txt").c_str()), 0);
+  const ino_t before = InodeOf(target);
+  WriteAndCommit(target, "new\r\n");
+  EXPECT_EQ(InodeOf(target), before);
+  EXPECT_EQ(ReadFile(folder / "other-name.txt"), "new\r\n");
+  EXPECT_EQ(ReadFile(target), "new\r\n");
+  EXPECT_EQ(ModeOf(target), 0640u);
+  EXPECT_TRUE(BackupsIn(folder).empty());
+  EXPECT_EQ(EntryCount(folder.Path()), 2u);
+}
+
+TEST(ReplacementFile, ExtendedAttributesComeAlongWithTheRename) {
+  TempFolder folder;
+  const std::string target = folder / "tagged.txt";
+  WriteFile(target, "old");
+  const std::string value("blue\0green", 10);
+  if (::setxattr(target.c_str(), "user.quorve.colour", value.data(), value.size(), 0) != 0) {
+    GTEST_SKIP() << "no user extended attributes here: " << strerror(errno);
+  }
+  const ino_t before = InodeOf(target);
+  WriteAndCommit(target, "new");
+  EXPECT_NE(InodeOf(target), before) << "replaced by a rename";
+  char read[32] = {};
+  const ssize_t size = ::getxattr(target.c_str(), "user.quorve.colour", read, sizeof read);
+  ASSERT_EQ(size, static_cast<ssize_t>(value.size()));
+  EXPECT_EQ(std::string(read, static_cast<std::size_t>(size)), value);
+  EXPECT_EQ(ReadFile(target), "new");
+}
+
+// An account that may write a file of someone else's cannot give a new file that
+// owner: the file is rewritten in place and stays the owner's.
+TEST(ReplacementFile, AnOwnerThatCannotBeKeptMeansARewriteInPlace) {
+  if (::geteuid() != 0) GTEST_SKIP() << "needs root to hand the file to another account";
+  TempFolder folder;
+  ::chmod(folder.Path().c_str(), 0777);
+  const std::string target = folder / "theirs.txt";
+  WriteFile(target, "old");
+  ASSERT_EQ(::chmod(target.c_str(), 0666), 0);
+  const ino_t before = InodeOf(target);
+  int status = ExitStatusWithoutPrivileges([&] {
+    platform::ReplacementFile file;
+    if (platform::BeginReplacement(target, file) != 0) return 1;
+    std::size_t written = 0;
+    platform::WriteBytes(file.handle, "new", 3, written);
+    return platform::CommitReplacement(file) == 0 ? 0 : 2;
+  });
+  ASSERT_NE(status, 200) << "could not drop privileges";
+  EXPECT_EQ(status, 0);
+  EXPECT_EQ(ReadFile(target), "new");
+  EXPECT_EQ(InodeOf(target), before);
+  struct stat info;
+  ASSERT_EQ(::stat(target.c_str(), &info), 0);
+  EXPECT_EQ(info.st_uid, 0u);
+  EXPECT_EQ(info.st_mode & 07777, 0666u);
+  EXPECT_TRUE(BackupsIn(folder).empty());
+}
+
+// --- Names of the process's own descriptors ------------------------------------------
+
+TEST(ReplacementFile, DescriptorNamesAreWrittenThroughTheDescriptor) {
+  int ends[2];
+  ASSERT_EQ(::pipe(ends), 0);
+  for (const std::string& name :
+       {"/dev/fd/" + std::to_string(ends[1]), "/proc/self/fd/" + std::to_string(ends[1])}) {
+    platform::ReplacementFile file;
+    ASSERT_EQ(platform::BeginReplacement(name, file), 0) << name;
+    EXPECT_TRUE(file.direct);
+    std::size_t written = 0;
+    ASSERT_EQ(platform::WriteBytes(file.handle, "piped", 5, written), 0);
+    ASSERT_EQ(platform::CommitReplacement(file), 0);
+    char read[8] = {};
+    EXPECT_EQ(::read(ends[0], read, sizeof read), 5);
+    EXPECT_EQ(std::string(read, 5), "piped") << name;
+  }
+  ::close(ends[0]);
+  ::close(ends[1]);
+
+  // A file opened for appending is appended to: nothing is truncated or replaced.
+  TempFolder folder;
+  const std::string log = folder / "log.txt";
+  WriteFile(log, "earlier\n");
+  const int fd = ::open(log.c_str(), O_WRONLY | O_APPEND);
+  ASSERT_GE(fd, 0);
+  const ino_t before = InodeOf(log);
+  WriteAndCommit("/proc/self/fd/" + std::to_string(fd), "later\n");
+  ::close(fd);
+  EXPECT_EQ(ReadFile(log), "earlier\nlater\n");
+  EXPECT_EQ(InodeOf(log), before);
+
+  platform::ReplacementFile file;
+  EXPECT_EQ(platform::BeginReplacement("/dev/fd/987654", file), EBADF);
+}
+
+TEST(ReplacementFile, AFifoIsWrittenDirectly) {
+  TempFolder folder;
+  const std::string fifo = folder / "fifo";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  const int reader = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
+  ASSERT_GE(reader, 0);
+  WriteAndCommit(fifo, "through");
+  char read[16] = {};
+  EXPECT_EQ(::read(reader, read, sizeof read), 7);
+  EXPECT_EQ(std::string(read, 7), "through");
+  ::close(reader);
+  EXPECT_EQ(EntryCount(folder.Path()), 1u);
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 
 #include "platform/posix/console_bytes.h"
 #include "platform/posix/locale_setup.h"
+#include "platform/terminal_text.h"
 
 namespace platform {
 
@@ -63,6 +64,12 @@ void ConsoleWriteRow(std::string_view text, int colour, AfterRow after) {
   style.width = style.advance ? 0 : TerminalColumns();
   std::string bytes = posix::ConsoleRowBytes(text, style);
   WriteAllIgnoringFailure(bytes);
+}
+
+std::string TextForStream(FileHandle stream, std::string_view text) {
+  if (stream == kInvalidHandle || ::isatty(static_cast<int>(stream)) != 1) return std::string(text);
+  const TerminalEncoding encoding = posix::CodeSetIsUtf8() ? Utf8Terminal() : Iso8859Terminal();
+  return TerminalSafeText(text, encoding, TabRule::Keep);
 }
 
 }  // namespace platform

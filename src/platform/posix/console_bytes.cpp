@@ -1,17 +1,11 @@
 #include "platform/posix/console_bytes.h"
 
+#include "platform/terminal_text.h"
+
 namespace platform::posix {
 
 namespace {
 
-constexpr char kPlaceholder = '?';
-
-bool IsC0OrDelete(unsigned char byte) {
-  return byte < 0x20 || byte == 0x7F;
-}
-bool IsC1(unsigned char byte) {
-  return byte >= 0x80 && byte <= 0x9F;
-}
 bool IsUtf8Continuation(unsigned char byte) {
   return (byte & 0xC0) == 0x80;
 }
@@ -36,21 +30,7 @@ int AnsiForeground(int colour) {
 }
 
 std::string VisibleText(std::string_view text, bool utf8) {
-  std::string visible;
-  visible.reserve(text.size());
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    auto byte = static_cast<unsigned char>(text[i]);
-    if (IsC0OrDelete(byte) || (!utf8 && IsC1(byte))) {
-      visible += kPlaceholder;
-    } else if (utf8 && byte == 0xC2 && i + 1 < text.size() &&
-               IsC1(static_cast<unsigned char>(text[i + 1]))) {
-      visible += kPlaceholder;  // a C1 control spelled in UTF-8
-      ++i;
-    } else {
-      visible += static_cast<char>(byte);
-    }
-  }
-  return visible;
+  return TerminalSafeText(text, utf8 ? Utf8Terminal() : Iso8859Terminal(), TabRule::Replace);
 }
 
 std::string ConsoleRowBytes(std::string_view text, const ConsoleRowStyle& style) {

@@ -17,8 +17,9 @@ struct ConsoleRowStyle {
 // ANSI foreground (SGR) number for a console colour index 0..15.
 int AnsiForeground(int colour);
 
-// The text with every byte a terminal would act on replaced by one "?": C0 controls,
-// DEL, and the C1 range (raw 0x80..0x9F outside UTF-8, 0xC2 0x80..0x9F within it).
+// The text with every byte a terminal would act on replaced by one "?" (TAB too: a
+// row is counted in columns): C0 controls, DEL, the C1 range (raw 0x80..0x9F outside
+// UTF-8, 0xC2 0x80..0x9F within it) and, in UTF-8, bytes that make no valid character.
 std::string VisibleText(std::string_view text, bool utf8);
 
 // "\r" + colour + text + clear-to-end-of-line + reset + ("\n" or "\r"). The in-place

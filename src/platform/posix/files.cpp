@@ -13,19 +13,12 @@
 #include <vector>
 
 #include "platform/posix/error_codes.h"
+#include "platform/posix/file_names.h"
 
 namespace platform {
 
-namespace {
+namespace posix {
 
-using posix::RecordFailure;
-
-int Fd(FileHandle handle) {
-  return static_cast<int>(handle);
-}
-
-// Names are passed to the OS as C strings: an embedded NUL would silently name
-// another file, so such a name names nothing.
 bool UsableName(std::string_view name) {
   return !name.empty() && name.find('\0') == std::string_view::npos;
 }
@@ -40,6 +33,31 @@ ErrorCode OpenWith(const std::string& name, int flags, FileHandle& handle) {
   if (fd < 0) return RecordFailure(errno);
   handle = fd;
   return 0;
+}
+
+std::string FolderOf(const std::string& path) {
+  std::size_t slash = path.rfind('/');
+  if (slash == std::string::npos) return ".";
+  if (slash == 0) return "/";
+  return path.substr(0, slash);
+}
+
+std::string BaseNameOf(const std::string& path) {
+  std::size_t slash = path.rfind('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+}  // namespace posix
+
+namespace {
+
+using posix::OpenWith;
+using posix::UsableName;
+
+using posix::RecordFailure;
+
+int Fd(FileHandle handle) {
+  return static_cast<int>(handle);
 }
 
 FileHandle StandardHandle(int fd) {
@@ -91,73 +109,6 @@ std::optional<std::string> FirstMatchingEntry(const std::string& folder, std::st
   }
   ::closedir(dir);
   return first;
-}
-
-std::string FolderOf(const std::string& path) {
-  std::size_t slash = path.rfind('/');
-  if (slash == std::string::npos) return ".";
-  if (slash == 0) return "/";
-  return path.substr(0, slash);
-}
-
-std::string BaseNameOf(const std::string& path) {
-  std::size_t slash = path.rfind('/');
-  return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
-// Follows a chain of symbolic links to the file they finally name (which need not
-// exist). Returns 0, or the code of the failure.
-ErrorCode ResolveLinks(const std::string& name, std::string& resolved) {
-  resolved = name;
-  for (int hops = 0; hops < 40; ++hops) {
-    struct stat info;
-    if (::lstat(resolved.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) return 0;
-    std::vector<char> target(static_cast<std::size_t>(info.st_size > 0 ? info.st_size : PATH_MAX) +
-                             1);
-    ssize_t length = ::readlink(resolved.c_str(), target.data(), target.size());
-    if (length < 0) return RecordFailure(errno);
-    std::string next(target.data(), static_cast<std::size_t>(length));
-    if (next.empty()) return RecordFailure(ENOENT);
-    resolved = next.front() == '/' ? next : FolderOf(resolved) + "/" + next;
-  }
-  return RecordFailure(ELOOP);
-}
-
-mode_t CurrentUmask() {
-  mode_t mask = ::umask(0);
-  ::umask(mask);
-  return mask;
-}
-
-// A new file beside the target, with a name nobody can guess.
-ErrorCode CreateTemporaryBeside(const std::string& target, FileHandle& handle,
-                                std::string& tempPath) {
-  constexpr std::size_t kMaxNamePart = 200;  // keeps ".<name>.XXXXXX" under NAME_MAX
-  std::string base = BaseNameOf(target).substr(0, kMaxNamePart);
-  std::string folder = FolderOf(target);
-  std::string pattern = (folder == "/" ? std::string() : folder) + "/." + base + ".XXXXXX";
-  std::vector<char> path(pattern.begin(), pattern.end());
-  path.push_back('\0');
-  int fd = ::mkostemp(path.data(), O_CLOEXEC);
-  if (fd < 0) return RecordFailure(errno);
-  handle = fd;
-  tempPath.assign(path.data());
-  return 0;
-}
-
-void Discard(ReplacementFile& file) {
-  if (file.handle != kInvalidHandle) ::close(Fd(file.handle));
-  file.handle = kInvalidHandle;
-  if (!file.tempPath.empty()) ::unlink(file.tempPath.c_str());
-  file.tempPath.clear();
-}
-
-ErrorCode WriteDirectly(ReplacementFile& file) {
-  return OpenWith(file.targetPath, O_WRONLY | O_TRUNC, file.handle);
-}
-
-bool FolderRefusesNewFiles(ErrorCode code) {
-  return code == kAccessDenied;
 }
 
 }  // namespace
@@ -248,6 +199,16 @@ ErrorCode TruncateAtPosition(FileHandle handle) {
   return 0;
 }
 
+ErrorCode FlushToDisk(FileHandle handle) {
+  int result;
+  do {
+    result = ::fsync(Fd(handle));
+  } while (result != 0 && errno == EINTR);
+  // A pipe or a terminal has nothing to flush to a disk.
+  if (result != 0 && errno != EINVAL && errno != EROFS) return RecordFailure(errno);
+  return 0;
+}
+
 FileHandle StandardInput() {
   return StandardHandle(STDIN_FILENO);
 }
@@ -315,66 +276,6 @@ bool RegularFileExists(std::string_view name) {
   if (HasWildcard(folder) || pattern.empty()) return false;
   std::optional<std::string> first = FirstMatchingEntry(folder, pattern);
   return first && IsRegularFile(folder + *first);
-}
-
-ErrorCode BeginReplacement(const std::string& target, ReplacementFile& file) {
-  file = ReplacementFile{};
-  if (!UsableName(target)) return RecordFailure(ENOENT);
-  ErrorCode code = ResolveLinks(target, file.targetPath);
-  if (code != 0) return code;
-
-  struct stat info;
-  bool exists = ::stat(file.targetPath.c_str(), &info) == 0;
-  if (!exists && errno != ENOENT) return RecordFailure(errno);
-  if (exists && !S_ISREG(info.st_mode)) return WriteDirectly(file);
-
-  if (exists) {
-    // Refuse a target that could not be written, just as writing it in place would.
-    FileHandle probe;
-    code = OpenWith(file.targetPath, O_WRONLY, probe);
-    if (code != 0) return code;
-    ::close(Fd(probe));
-  }
-
-  code = CreateTemporaryBeside(file.targetPath, file.handle, file.tempPath);
-  if (code != 0) {
-    // A writable file in a folder that takes no new files can still be rewritten in
-    // place, as it always could.
-    if (exists && FolderRefusesNewFiles(code)) return WriteDirectly(file);
-    return code;
-  }
-  // Owner first: a change of owner clears the set-user and set-group bits that the
-  // mode then restores.
-  if (exists && ::geteuid() == 0) {
-    [[maybe_unused]] int ignored = ::fchown(Fd(file.handle), info.st_uid, info.st_gid);
-  }
-  mode_t mode = exists ? (info.st_mode & 07777) : (0666 & ~CurrentUmask());
-  if (::fchmod(Fd(file.handle), mode) != 0) {
-    code = RecordFailure(errno);
-    Discard(file);
-    return code;
-  }
-  return 0;
-}
-
-ErrorCode CommitReplacement(ReplacementFile& file) {
-  if (file.handle == kInvalidHandle) return RecordFailure(EBADF);
-  FileHandle handle = file.handle;
-  file.handle = kInvalidHandle;
-  ErrorCode code = CloseFileHandle(handle);
-  if (file.tempPath.empty()) return code;
-  if (code == 0 && ::rename(file.tempPath.c_str(), file.targetPath.c_str()) != 0) {
-    code = RecordFailure(errno);
-  }
-  if (code != 0) {
-    ::unlink(file.tempPath.c_str());
-  }
-  file.tempPath.clear();
-  return code;
-}
-
-void AbandonReplacement(ReplacementFile& file) {
-  Discard(file);
 }
 
 void AdviseHugePages(void* address, std::size_t size) {

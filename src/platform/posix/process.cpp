@@ -11,6 +11,7 @@
 #include <iterator>
 
 #include "platform/files.h"
+#include "platform/removal_on_interrupt.h"
 
 namespace platform {
 
@@ -54,6 +55,34 @@ const void* OwnModuleBase() {
   return info.dli_fbase;
 }
 
+void RemoveName(const char* name) {
+  ::unlink(name);
+}
+
+// Removes the files a run must not leave, then dies of the signal as it would have.
+extern "C" void RemoveFilesAndDie(int signalNumber) {
+  RemoveRegisteredFiles(RemoveName);
+  struct sigaction original = {};
+  original.sa_handler = SIG_DFL;
+  ::sigemptyset(&original.sa_mask);
+  ::sigaction(signalNumber, &original, nullptr);
+  ::raise(signalNumber);  // delivered once the handler returns
+}
+
+// A signal the caller had ignored stays ignored.
+void RemoveFilesOnInterruption() {
+  for (int signalNumber : {SIGINT, SIGTERM, SIGHUP}) {
+    struct sigaction current = {};
+    if (::sigaction(signalNumber, nullptr, &current) != 0 || current.sa_handler == SIG_IGN) {
+      continue;
+    }
+    struct sigaction action = {};
+    action.sa_handler = RemoveFilesAndDie;
+    ::sigemptyset(&action.sa_mask);
+    ::sigaction(signalNumber, &action, nullptr);
+  }
+}
+
 }  // namespace
 
 void ProcessStartUp(int argc, char** argv) {
@@ -62,6 +91,7 @@ void ProcessStartUp(int argc, char** argv) {
   state.rawArguments.clear();
   for (int i = 1; i < argc; ++i) state.rawArguments.emplace_back(argv[i] ? argv[i] : "");
   ::signal(SIGPIPE, SIG_IGN);
+  RemoveFilesOnInterruption();
 }
 
 bool ArgumentsComeFromArgv() {
