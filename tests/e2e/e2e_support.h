@@ -69,31 +69,45 @@ inline std::vector<char*> ArgvOf(std::vector<std::string>& command) {
   return argv;
 }
 
-// Starts quorve in workDir with the three standard handles given, waits for it and
-// gives its exit code (128 + the signal when a signal ended it).
-inline int SpawnQuorve(const std::vector<std::string>& args, const std::filesystem::path& workDir,
-                       int inFd, int outFd, int errFd) {
-  std::vector<std::string> command = QuorveCommand(args);
+// Starts the command (no shell) in workDir with the three standard handles given
+// and, when extraFd is not -1, that descriptor as descriptor 3; returns its pid.
+inline pid_t StartCommand(std::vector<std::string> command, const std::filesystem::path& workDir,
+                          int inFd, int outFd, int errFd, int extraFd = -1) {
   std::vector<char*> argv = ArgvOf(command);
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_adddup2(&actions, inFd, 0);
   posix_spawn_file_actions_adddup2(&actions, outFd, 1);
   posix_spawn_file_actions_adddup2(&actions, errFd, 2);
+  if (extraFd >= 0) posix_spawn_file_actions_adddup2(&actions, extraFd, 3);
   posix_spawn_file_actions_addchdir_np(&actions, workDir.c_str());
   pid_t pid = 0;
   int rc = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
   posix_spawn_file_actions_destroy(&actions);
   if (rc != 0) throw std::runtime_error("cannot start " + command[0]);
+  return pid;
+}
+
+// Waits for the process and gives its exit code (128 + the signal when a signal
+// ended it).
+inline int WaitForExit(pid_t pid) {
   int status = 0;
-  waitpid(pid, &status, 0);
+  while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+  }
   return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }
 
-// Runs quorve with the arguments in the folder workDir; standard input is empty,
-// standard output and error are captured.
-inline RunResult RunQuorve(const std::vector<std::string>& args,
-                           const std::filesystem::path& workDir) {
+// Starts quorve in workDir with the three standard handles given, waits for it and
+// gives its exit code (128 + the signal when a signal ended it).
+inline int SpawnQuorve(const std::vector<std::string>& args, const std::filesystem::path& workDir,
+                       int inFd, int outFd, int errFd) {
+  return WaitForExit(StartCommand(QuorveCommand(args), workDir, inFd, outFd, errFd));
+}
+
+// Runs the command in the folder workDir; standard input is empty, standard output
+// and error are captured.
+inline RunResult RunCommand(const std::vector<std::string>& command,
+                            const std::filesystem::path& workDir) {
   auto capture_dir = std::filesystem::temp_directory_path();
   std::string out_name = (capture_dir / ("quorve-out-XXXXXX")).string();
   std::string err_name = (capture_dir / ("quorve-err-XXXXXX")).string();
@@ -104,7 +118,7 @@ inline RunResult RunQuorve(const std::vector<std::string>& args,
 
   RunResult result;
   try {
-    result.exitCode = SpawnQuorve(args, workDir, in_fd, out_fd, err_fd);
+    result.exitCode = WaitForExit(StartCommand(command, workDir, in_fd, out_fd, err_fd));
   } catch (...) {
     close(in_fd);
     close(out_fd);
@@ -121,18 +135,29 @@ inline RunResult RunQuorve(const std::vector<std::string>& args,
   return result;
 }
 
+// Runs quorve with the arguments in the folder workDir; standard input is empty,
+// standard output and error are captured.
+inline RunResult RunQuorve(const std::vector<std::string>& args,
+                           const std::filesystem::path& workDir) {
+  return RunCommand(QuorveCommand(args), workDir);
+}
+
 struct TerminalRunResult {
   int exitCode = -1;
-  std::string out;       // standard output (a file, not the terminal)
+  std::string out;       // standard output when it is a file, not the terminal
   std::string terminal;  // everything written to the terminal (standard error)
 };
 
+// Which standard streams a terminal run puts on the terminal.
+enum class OnTerminal { ErrorOnly, OutputAndError };
+
 // Runs quorve like RunQuorve, but with standard error on a pseudo-terminal of 80
-// columns and 24 rows; standard input is empty and standard output goes to a file.
-// A run that outlives timeoutSeconds is killed.
+// columns and 24 rows; standard input is empty and standard output goes to a file
+// (or to the terminal too). A run that outlives timeoutSeconds is killed.
 inline TerminalRunResult RunQuorveOnTerminal(const std::vector<std::string>& args,
                                              const std::filesystem::path& workDir,
-                                             int timeoutSeconds = 30) {
+                                             int timeoutSeconds = 30,
+                                             OnTerminal streams = OnTerminal::ErrorOnly) {
   std::vector<std::string> command = QuorveCommand(args);
   std::vector<char*> argv = ArgvOf(command);
   std::string dir = workDir.string();
@@ -150,7 +175,7 @@ inline TerminalRunResult RunQuorveOnTerminal(const std::vector<std::string>& arg
   if (pid < 0) throw std::runtime_error("cannot open a pseudo-terminal");
   if (pid == 0) {
     dup2(in_fd, 0);
-    dup2(out_fd, 1);
+    if (streams == OnTerminal::ErrorOnly) dup2(out_fd, 1);
     if (chdir(dir.c_str()) != 0) _exit(126);
     execvp(argv[0], argv.data());
     _exit(127);

@@ -1,9 +1,12 @@
 #include "platform/files.h"
 
 #include <gtest/gtest.h>
+#include <windows.h>
 
+#include <atomic>
 #include <filesystem>
 #include <string>
+#include <thread>
 
 #include "support/temp_folder.h"
 
@@ -229,21 +232,54 @@ TEST(Win32Replacement, AFileBeingReadIsReplacedOnceTheReaderLetsGo) {
   EXPECT_EQ(folder.Read("in.txt"), "LINE ONE\r\n");
 }
 
-TEST(Win32Replacement, TheTemporaryFileCanBeWrittenThroughItsName) {
+// A run that dies while it writes (its handles closed by the system) leaves no
+// new file behind.
+TEST(Win32Replacement, TheNewFileGoesWithItsLastHandle) {
   test_support::TempFolder folder;
   folder.Write("in.txt", "old\r\n");
-  FileHandle reader;
-  ASSERT_EQ(OpenForReading(folder / "in.txt", reader), 0);
   ReplacementFile file;
   ASSERT_EQ(BeginReplacement(folder / "in.txt", file), 0);
-  FileHandle byName;
-  ASSERT_EQ(CreateForWriting(file.tempPath, byName), 0);
-  EXPECT_EQ(WriteAll(byName, "new\r\n"), 0);
-  EXPECT_EQ(CloseFileHandle(byName), 0);
-  CloseFileHandle(reader);
-  EXPECT_EQ(CommitReplacement(file), 0);
-  EXPECT_EQ(folder.Read("in.txt"), "new\r\n");
+  EXPECT_EQ(WriteAll(file.handle, std::string(100000, 'x')), 0);
+  CloseFileHandle(file.handle);
   EXPECT_EQ(folder.Entries(), std::vector<std::string>{"in.txt"});
+  EXPECT_EQ(folder.Read("in.txt"), "old\r\n");
+}
+
+TEST(Win32Replacement, AFileWithSeveralLinksIsRewrittenInPlace) {
+  test_support::TempFolder folder;
+  folder.Write("a.txt", "old content\r\n");
+  ASSERT_TRUE(::CreateHardLinkA((folder / "b.txt").c_str(), (folder / "a.txt").c_str(), nullptr));
+  ReplacementFile file;
+  ASSERT_EQ(BeginReplacement(folder / "a.txt", file), 0);
+  EXPECT_EQ(WriteAll(file.handle, "new\r\n"), 0);
+  EXPECT_EQ(CommitReplacement(file), 0);
+  EXPECT_EQ(folder.Read("a.txt"), "new\r\n");
+  EXPECT_EQ(folder.Read("b.txt"), "new\r\n");
+  EXPECT_EQ(folder.Entries(), (std::vector<std::string>{"a.txt", "b.txt"}));
+}
+
+TEST(Win32Replacement, TheLockWaitsForItsHolderAndFollowsAReplacement) {
+  test_support::TempFolder folder;
+  folder.Write("t.txt", "one");
+  EXPECT_FALSE(TargetLock(folder / "missing.txt").Held());
+  TargetLock first(folder / "t.txt");
+  ASSERT_TRUE(first.Held());
+  std::atomic<bool> taken{false};
+  std::thread second([&] {
+    TargetLock lock(folder / "t.txt");
+    taken = lock.Held();
+  });
+  ::Sleep(200);
+  EXPECT_FALSE(taken.load()) << "the second waits while the first holds the lock";
+  // The holder replaces the file, then lets go: the waiting one must end up on the
+  // new file.
+  ReplacementFile file;
+  ASSERT_EQ(BeginReplacement(folder / "t.txt", file), 0);
+  WriteAll(file.handle, "two");
+  ASSERT_EQ(CommitReplacement(file), 0);
+  first = TargetLock();
+  second.join();
+  EXPECT_TRUE(taken.load());
 }
 
 TEST(Win32Replacement, DevicesAreWrittenDirectly) {

@@ -4,6 +4,7 @@
 
 namespace {
 
+using platform::win32::BackupNameBeside;
 using platform::win32::FolderPartOf;
 using platform::win32::TemporaryNameBeside;
 using platform::win32::WithoutLongPathPrefix;
@@ -28,6 +29,13 @@ TEST(ReplacementNames, LongNamesAreCutToKeepTheNameValid) {
   std::string name = TemporaryNameBeside("C:\\d\\" + longName, 0);
   EXPECT_EQ(name, "C:\\d\\." + std::string(200, 'n') + ".00000000.tmp");
   EXPECT_LE(name.size() - 5, 255u);
+}
+
+TEST(ReplacementNames, BackupNameSaysWhatItIsAndWhoseItIs) {
+  EXPECT_EQ(BackupNameBeside("C:\\data\\in.txt", 4242, 0), "C:\\data\\.in.txt.quorve-backup-4242");
+  EXPECT_EQ(BackupNameBeside("in.txt", 7, 3), ".in.txt.quorve-backup-7-3");
+  EXPECT_EQ(BackupNameBeside("C:\\d\\" + std::string(250, 'n'), 1, 0),
+            "C:\\d\\." + std::string(200, 'n') + ".quorve-backup-1");
 }
 
 TEST(ReplacementNames, OnlyDrivePathsLoseTheLongPathPrefix) {

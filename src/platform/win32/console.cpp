@@ -6,6 +6,7 @@
 #endif
 #include <windows.h>
 
+#include "platform/terminal_text.h"
 #include "platform/win32/console_cells.h"
 
 namespace platform {
@@ -79,6 +80,33 @@ void ConsoleWriteRow(std::string_view text, int colour, AfterRow after) {
   } else {
     BreakLineOnConsole(state.handle);
   }
+}
+
+namespace {
+
+// The console's output code page says which bytes it takes for controls.
+TerminalEncoding ConsoleEncoding() {
+  const UINT codePage = ::GetConsoleOutputCP();
+  if (codePage == CP_UTF8) return Utf8Terminal();
+  TerminalEncoding encoding;
+  encoding.utf8 = false;
+  for (unsigned int byte = 0; byte < 256; ++byte) {
+    const char in = static_cast<char>(byte);
+    wchar_t out = 0;
+    const int made = ::MultiByteToWideChar(codePage, MB_ERR_INVALID_CHARS, &in, 1, &out, 1);
+    encoding.controlByte[byte] = made == 1 && (out < 0x20 || (out >= 0x7F && out <= 0x9F));
+  }
+  return encoding;
+}
+
+}  // namespace
+
+std::string TextForStream(FileHandle stream, std::string_view text) {
+  DWORD mode = 0;
+  if (stream == kInvalidHandle || !::GetConsoleMode(reinterpret_cast<HANDLE>(stream), &mode)) {
+    return std::string(text);
+  }
+  return TerminalSafeText(text, ConsoleEncoding(), TabRule::Keep);
 }
 
 }  // namespace platform

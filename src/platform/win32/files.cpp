@@ -12,40 +12,20 @@
 #include <vector>
 
 #include "platform/win32/error_codes.h"
+#include "platform/win32/file_access.h"
+#include "platform/win32/file_identity.h"
 #include "platform/win32/replacement_names.h"
 
 namespace platform {
 
-namespace {
+namespace win32 {
 
-using win32::RecordFailure;
-using win32::RecordLastError;
-
-// One ReadFile or WriteFile moves at most this many bytes (its count is 32-bit).
-constexpr std::size_t kLargestTransfer = 1u << 30;
-
-HANDLE Native(FileHandle handle) {
-  return reinterpret_cast<HANDLE>(handle);
-}
-
-FileHandle Wrapped(HANDLE handle) {
-  return reinterpret_cast<FileHandle>(handle);
-}
-
-// Names are passed to the system as C strings: an embedded NUL would silently name
-// another file, so such a name names nothing.
 bool UsableName(std::string_view name) {
   return !name.empty() && name.find('\0') == std::string_view::npos;
 }
 
-// Other processes may read an opened file but never write it.
-constexpr DWORD kShareReadOnly = FILE_SHARE_READ;
-// A temporary file of a replacement is also written through a second handle that
-// names it (a text stream bound to it), so its own handle lets writers in.
-constexpr DWORD kShareReadWrite = FILE_SHARE_READ | FILE_SHARE_WRITE;
-
 ErrorCode OpenWith(const std::string& name, DWORD access, DWORD disposition, DWORD attributes,
-                   FileHandle& handle, DWORD share = kShareReadOnly) {
+                   FileHandle& handle, DWORD share) {
   handle = kInvalidHandle;
   if (!UsableName(name)) return RecordFailure(ERROR_FILE_NOT_FOUND);
   HANDLE opened =
@@ -55,19 +35,6 @@ ErrorCode OpenWith(const std::string& name, DWORD access, DWORD disposition, DWO
   return 0;
 }
 
-FileHandle StandardHandle(DWORD which) {
-  HANDLE handle = ::GetStdHandle(which);
-  if (handle == nullptr || handle == INVALID_HANDLE_VALUE) return kInvalidHandle;
-  return Wrapped(handle);
-}
-
-// The attributes a new file takes over from the file it replaces.
-constexpr DWORD kInheritedAttributes = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
-                                       FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
-
-// The path of the file a handle finally names (links and junctions followed); a
-// drive path loses the \\?\ prefix that the system puts in front. Empty when the
-// system cannot say.
 std::string FinalPathOf(HANDLE handle) {
   std::vector<char> buffer(MAX_PATH + 1);
   for (;;) {
@@ -81,48 +48,26 @@ std::string FinalPathOf(HANDLE handle) {
     buffer.resize(length + 1);
   }
 }
+}  // namespace win32
 
-// A new file beside the target, with a name nobody can guess; it is created only
-// if no file of that name exists, so nothing is ever overwritten by it.
-ErrorCode CreateTemporaryBeside(const std::string& target, DWORD attributes, FileHandle& handle,
-                                std::string& tempPath) {
-  std::random_device entropy;
-  ErrorCode code = 0;
-  for (int attempt = 0; attempt < 100; ++attempt) {
-    std::string candidate = win32::TemporaryNameBeside(target, entropy());
-    code = OpenWith(candidate, GENERIC_WRITE, CREATE_NEW, attributes, handle, kShareReadWrite);
-    if (code == 0) {
-      tempPath = std::move(candidate);
-      return 0;
-    }
-    if (win32::WindowsErrorBehindCode(code) != ERROR_FILE_EXISTS &&
-        win32::WindowsErrorBehindCode(code) != ERROR_ALREADY_EXISTS) {
-      return code;
-    }
-  }
-  return code;
-}
+namespace {
 
-bool ReadOnly(HANDLE handle) {
-  BY_HANDLE_FILE_INFORMATION info;
-  return ::GetFileInformationByHandle(handle, &info) &&
-         (info.dwFileAttributes & FILE_ATTRIBUTE_READONLY) != 0;
-}
+using win32::kShareAll;
+using win32::kShareReadWrite;
+using win32::Native;
+using win32::OpenWith;
+using win32::RecordFailure;
+using win32::RecordLastError;
+using win32::UsableName;
+using win32::Wrapped;
 
-void Discard(ReplacementFile& file) {
-  if (file.handle != kInvalidHandle) ::CloseHandle(Native(file.handle));
-  file.handle = kInvalidHandle;
-  if (!file.tempPath.empty()) ::DeleteFileA(file.tempPath.c_str());
-  file.tempPath.clear();
-}
+// One ReadFile or WriteFile moves at most this many bytes (its count is 32-bit).
+constexpr std::size_t kLargestTransfer = 1u << 30;
 
-ErrorCode WriteDirectly(ReplacementFile& file) {
-  return OpenWith(file.targetPath, GENERIC_WRITE, TRUNCATE_EXISTING, FILE_ATTRIBUTE_NORMAL,
-                  file.handle);
-}
-
-bool FolderRefusesNewFiles(ErrorCode code) {
-  return code == kAccessDenied;
+FileHandle StandardHandle(DWORD which) {
+  HANDLE handle = ::GetStdHandle(which);
+  if (handle == nullptr || handle == INVALID_HANDLE_VALUE) return kInvalidHandle;
+  return Wrapped(handle);
 }
 
 }  // namespace
@@ -204,6 +149,11 @@ ErrorCode TruncateAtPosition(FileHandle handle) {
   return 0;
 }
 
+ErrorCode FlushToDisk(FileHandle handle) {
+  if (!::FlushFileBuffers(Native(handle))) return RecordLastError();
+  return 0;
+}
+
 FileHandle StandardInput() {
   return StandardHandle(STD_INPUT_HANDLE);
 }
@@ -255,104 +205,33 @@ bool RegularFileExists(std::string_view name) {
   return (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 
-ErrorCode BeginReplacement(const std::string& target, ReplacementFile& file) {
-  file = ReplacementFile{};
-  if (!UsableName(target)) return RecordFailure(ERROR_FILE_NOT_FOUND);
-  file.targetPath = target;
-
-  // Opening the target for writing (without truncating it) refuses a target that
-  // could not be written, just as writing it in place would, and tells its kind.
-  FileHandle probe;
-  ErrorCode code = OpenWith(target, GENERIC_WRITE, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, probe);
-  if (code != 0 && win32::WindowsErrorBehindCode(code) == ERROR_SHARING_VIOLATION) {
-    // Being read right now (by this run, when a file is rewritten line by line): it
-    // is replaced only after the reader let go, so only the read-only mark counts.
-    code = OpenWith(target, 0, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, probe);
-  }
-  // A read-only file is never replaced (an account that may write it anyway, as
-  // under an emulator run by root, must not get around the mark by renaming).
-  if (code == 0 && ReadOnly(Native(probe))) {
-    ::CloseHandle(Native(probe));
-    return RecordFailure(ERROR_ACCESS_DENIED);
-  }
-  const bool exists = code == 0;
-  if (!exists && win32::WindowsErrorBehindCode(code) != ERROR_FILE_NOT_FOUND) return code;
-
-  DWORD attributes = FILE_ATTRIBUTE_NORMAL;
-  if (exists) {
-    if (TypeOfHandle(probe) != HandleType::Disk) {
-      // Devices and pipes take the bytes as they come.
-      file.handle = probe;
-      return 0;
-    }
-    // A link stays a link: the file it points to is the one replaced.
-    std::string finalPath = FinalPathOf(Native(probe));
-    if (!finalPath.empty()) file.targetPath = finalPath;
-    BY_HANDLE_FILE_INFORMATION info;
-    if (::GetFileInformationByHandle(Native(probe), &info)) {
-      attributes = info.dwFileAttributes & kInheritedAttributes;
-      if (attributes == 0) attributes = FILE_ATTRIBUTE_NORMAL;
-    }
-    ::CloseHandle(Native(probe));
-  }
-
-  code = CreateTemporaryBeside(file.targetPath, attributes, file.handle, file.tempPath);
-  if (code != 0) {
-    // A writable file in a folder that takes no new files can still be rewritten in
-    // place, as it always could.
-    if (exists && FolderRefusesNewFiles(code)) return WriteDirectly(file);
-    file.handle = kInvalidHandle;
-    return code;
-  }
-  return 0;
-}
-
-ErrorCode CommitReplacement(ReplacementFile& file) {
-  if (file.handle == kInvalidHandle) return RecordFailure(ERROR_INVALID_HANDLE);
-  FileHandle handle = file.handle;
-  file.handle = kInvalidHandle;
-  // The bytes must be on the disk before the name moves over to them.
-  if (!file.tempPath.empty()) ::FlushFileBuffers(Native(handle));
-  ErrorCode code = CloseFileHandle(handle);
-  if (file.tempPath.empty()) return code;
-  if (code == 0 && !::MoveFileExA(file.tempPath.c_str(), file.targetPath.c_str(),
-                                  MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-    code = RecordLastError();
-  }
-  if (code != 0) ::DeleteFileA(file.tempPath.c_str());
-  file.tempPath.clear();
-  return code;
-}
-
-void AbandonReplacement(ReplacementFile& file) {
-  Discard(file);
-}
-
 // Large pages need a privilege that a console tool does not hold: nothing to do.
 void AdviseHugePages(void*, std::size_t) {}
 
-namespace {
+namespace win32 {
 
-// Volume and file index name a file whatever path or link leads to it.
-bool IdentityOf(const std::string& name, BY_HANDLE_FILE_INFORMATION& info) {
-  HANDLE handle =
-      ::CreateFileA(name.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+bool FileInformationOf(const std::string& name, BY_HANDLE_FILE_INFORMATION& info) {
+  if (!UsableName(name)) return false;
+  HANDLE handle = ::CreateFileA(name.c_str(), 0, kShareAll, nullptr, OPEN_EXISTING,
+                                FILE_FLAG_BACKUP_SEMANTICS, nullptr);
   if (handle == INVALID_HANDLE_VALUE) return false;
   const bool known = ::GetFileInformationByHandle(handle, &info) != 0;
   ::CloseHandle(handle);
   return known;
 }
 
-}  // namespace
+bool SameIdentity(const BY_HANDLE_FILE_INFORMATION& a, const BY_HANDLE_FILE_INFORMATION& b) {
+  return a.dwVolumeSerialNumber == b.dwVolumeSerialNumber && a.nFileIndexHigh == b.nFileIndexHigh &&
+         a.nFileIndexLow == b.nFileIndexLow;
+}
+
+}  // namespace win32
 
 bool SameFile(const std::string& a, const std::string& b) {
   BY_HANDLE_FILE_INFORMATION first;
   BY_HANDLE_FILE_INFORMATION second;
-  return IdentityOf(a, first) && IdentityOf(b, second) &&
-         first.dwVolumeSerialNumber == second.dwVolumeSerialNumber &&
-         first.nFileIndexHigh == second.nFileIndexHigh &&
-         first.nFileIndexLow == second.nFileIndexLow;
+  return win32::FileInformationOf(a, first) && win32::FileInformationOf(b, second) &&
+         win32::SameIdentity(first, second);
 }
 
 }  // namespace platform

@@ -15,6 +15,7 @@
 
 #include "platform/command_line_split.h"
 #include "platform/files.h"
+#include "platform/removal_on_interrupt.h"
 
 namespace platform {
 
@@ -51,6 +52,17 @@ HMODULE ModuleHolding(const void* address) {
   return static_cast<HMODULE>(region.AllocationBase);
 }
 
+void DeleteName(const char* name) {
+  ::DeleteFileA(name);
+}
+
+// Ctrl-C, Ctrl-Break, a console close: the files a run must not leave go first,
+// then the system's own handling ends the process.
+BOOL WINAPI RemoveFilesOnControlEvent(DWORD) {
+  RemoveRegisteredFiles(DeleteName);
+  return FALSE;
+}
+
 }  // namespace
 
 void ProcessStartUp(int, char**) {
@@ -60,6 +72,7 @@ void ProcessStartUp(int, char**) {
   // Anything that reaches the C streams goes out as bytes, without CR LF translation.
   _setmode(_fileno(stdout), _O_BINARY);
   _setmode(_fileno(stderr), _O_BINARY);
+  ::SetConsoleCtrlHandler(RemoveFilesOnControlEvent, TRUE);
 }
 
 bool ArgumentsComeFromArgv() {

@@ -17,15 +17,30 @@ std::string_view FolderPartOf(std::string_view path) {
   return last == std::string_view::npos ? std::string_view() : path.substr(0, last + 1);
 }
 
-std::string TemporaryNameBeside(std::string_view target, std::uint32_t random) {
+namespace {
+
+// "<folder>.<name>.<suffix>", the name cut to kMaxNamePart bytes.
+std::string HiddenNameBeside(std::string_view target, std::string_view suffix) {
   const std::string_view folder = FolderPartOf(target);
   const std::string_view name = target.substr(folder.size()).substr(0, kMaxNamePart);
+  std::string hidden;
+  hidden.reserve(folder.size() + name.size() + suffix.size() + 2);
+  hidden.append(folder).append(".").append(name).append(".").append(suffix);
+  return hidden;
+}
+
+}  // namespace
+
+std::string TemporaryNameBeside(std::string_view target, std::uint32_t random) {
   char digits[9];
   std::snprintf(digits, sizeof digits, "%08x", static_cast<unsigned>(random));
-  std::string temporary;
-  temporary.reserve(folder.size() + name.size() + 14);
-  temporary.append(folder).append(".").append(name).append(".").append(digits).append(".tmp");
-  return temporary;
+  return HiddenNameBeside(target, std::string(digits) + ".tmp");
+}
+
+std::string BackupNameBeside(std::string_view target, std::uint32_t processId, int attempt) {
+  std::string suffix = "quorve-backup-" + std::to_string(processId);
+  if (attempt > 0) suffix += "-" + std::to_string(attempt);
+  return HiddenNameBeside(target, suffix);
 }
 
 }  // namespace platform::win32

@@ -15,6 +15,10 @@ std::string_view FolderPartOf(std::string_view path);
 // it) + "." + eight lower-case hexadecimal digits of the random value + ".tmp".
 std::string TemporaryNameBeside(std::string_view target, std::uint32_t random);
 
+// ".<name>.quorve-backup-<process id>" in the target's folder, the name cut as
+// above; attempt > 0 adds "-<attempt>" (an earlier run's backup keeps its name).
+std::string BackupNameBeside(std::string_view target, std::uint32_t processId, int attempt);
+
 // "\\?\C:\dir\f" becomes "C:\dir\f"; any other path stays as it is (a long UNC or
 // volume path needs its prefix).
 std::string WithoutLongPathPrefix(std::string_view path);
