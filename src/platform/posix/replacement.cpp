@@ -10,6 +10,8 @@
 // links than one, or whose owner or attributes cannot be copied, is rewritten in
 // place behind a backup instead (in_place_rewrite.h).
 #include <fcntl.h>
+#include <pthread.h>
+#include <signal.h>
 #include <limits.h>
 #include <stdlib.h>
 #include <sys/stat.h>
@@ -140,10 +142,29 @@ ErrorCode CreateUnnamedBeside(const std::string& target, FileHandle& handle, boo
   return RecordFailure(errno);
 }
 
+// Holds the interruption signals back while a new name is made and registered, so
+// that no interruption falls between the two.
+class InterruptionsHeld {
+ public:
+  InterruptionsHeld() {
+    sigset_t held;
+    ::sigemptyset(&held);
+    for (int signalNumber : {SIGINT, SIGTERM, SIGHUP}) ::sigaddset(&held, signalNumber);
+    ::pthread_sigmask(SIG_BLOCK, &held, &previous_);
+  }
+  ~InterruptionsHeld() { ::pthread_sigmask(SIG_SETMASK, &previous_, nullptr); }
+  InterruptionsHeld(const InterruptionsHeld&) = delete;
+  InterruptionsHeld& operator=(const InterruptionsHeld&) = delete;
+
+ private:
+  sigset_t previous_;
+};
+
 ErrorCode CreateNamedBeside(ReplacementFile& file) {
   const std::string pattern = HiddenNameBeside(file.targetPath, "XXXXXX");
   std::vector<char> path(pattern.begin(), pattern.end());
   path.push_back('\0');
+  const InterruptionsHeld held;
   const int fd = ::mkostemp(path.data(), O_CLOEXEC);  // mode 0600
   if (fd < 0) return RecordFailure(errno);
   file.handle = fd;
@@ -170,6 +191,7 @@ ErrorCode NameTheNewFile(ReplacementFile& file) {
     char digits[9];
     std::snprintf(digits, sizeof digits, "%08x", static_cast<unsigned>(entropy()));
     const std::string name = HiddenNameBeside(file.targetPath, digits);
+    const InterruptionsHeld held;
     if (::linkat(AT_FDCWD, source.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0) {
       file.tempPath = name;
       file.cleanupSlot = RegisterRemovalOnInterrupt(name);

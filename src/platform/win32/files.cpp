@@ -80,8 +80,8 @@ ErrorCode OpenForReading(const std::string& name, FileHandle& handle) {
 ErrorCode CreateForWriting(const std::string& name, FileHandle& handle) {
   ErrorCode code = OpenWith(name, GENERIC_WRITE, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, handle);
   if (code == 0 || win32::WindowsErrorBehindCode(code) != ERROR_SHARING_VIOLATION) return code;
-  // Held open by a writer that lets other writers in, such as the handle of a
-  // replacement's temporary file: joining it needs the same leave.
+  // Held open by a writer that lets other writers in: joining it needs the same
+  // leave.
   return OpenWith(name, GENERIC_WRITE, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, handle,
                   kShareReadWrite);
 }
