@@ -373,16 +373,18 @@ TEST_F(SafeWritesTest, KilledRunsLeaveTheFileWholeAndNothingBesideIt) {
   KillLoop(dir_ / "work", e2e::QuorveCommand({}), signals);
 }
 
-// Where the new file must have a name from the start (no /proc to name an unnamed
-// one by), the interruption handlers remove it.
+// Where the new file must have a name from the start (no descriptor names under
+// /proc to name an unnamed one by), the interruption handlers remove it.
 TEST_F(SafeWritesTest, KilledRunsRemoveANamedNewFile) {
   if (e2e::TestingWindowsBuild()) GTEST_SKIP() << "the Windows build has no unnamed files";
   if (!e2e::RunningAsRoot() || Shell("unshare -m true") != 0) {
-    GTEST_SKIP() << "needs root and unshare to hide /proc from a run";
+    GTEST_SKIP() << "needs root and unshare to hide a run's descriptor names";
   }
   fs::create_directory(dir_ / "work");
+  // The shell's process becomes the run's: its descriptor folder is hidden under an
+  // empty tmpfs.
   const std::vector<std::string> prefix = {
-      "unshare",          "-m", "sh", "-c", "mount -t tmpfs none /proc && exec \"$0\" \"$@\"",
+      "unshare",          "-m", "sh", "-c", "mount -t tmpfs none /proc/$$/fd && exec \"$0\" \"$@\"",
       e2e::QuorveBinary()};
   KillLoop(dir_ / "work", prefix, {SIGTERM, SIGINT, SIGHUP});
 }

@@ -10,9 +10,9 @@
 // links than one, or whose owner or attributes cannot be copied, is rewritten in
 // place behind a backup instead (in_place_rewrite.h).
 #include <fcntl.h>
+#include <limits.h>
 #include <pthread.h>
 #include <signal.h>
-#include <limits.h>
 #include <stdlib.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
@@ -120,26 +120,39 @@ ErrorCode WriteDirectly(ReplacementFile& file) {
   return code;
 }
 
-// A file without a name needs /proc to get one at the commit.
-bool UnnamedFilesCanBeNamed() {
-  static const bool usable = ::access("/proc/self/fd", X_OK) == 0;
-  return usable;
+std::string DescriptorPath(int fd) {
+  return "/proc/self/fd/" + std::to_string(fd);
 }
 
-// 0 and a handle, or the failure's code; unsupported says that the folder's file
-// system (or the kernel) has no unnamed files, which is no failure of its own.
+// A file without a name gets one at the commit through its descriptor's name under
+// /proc, which must lead to it (/proc may be missing or something else in a
+// container).
+bool CanBeNamedLater(int fd) {
+  struct stat byDescriptor;
+  struct stat byName;
+  return ::fstat(fd, &byDescriptor) == 0 && ::stat(DescriptorPath(fd).c_str(), &byName) == 0 &&
+         byDescriptor.st_dev == byName.st_dev && byDescriptor.st_ino == byName.st_ino;
+}
+
+// 0 and a handle, or the failure's code; unsupported says that unnamed files cannot
+// be had here (the file system, the kernel or /proc), which is no failure of its own.
 ErrorCode CreateUnnamedBeside(const std::string& target, FileHandle& handle, bool& unsupported) {
   unsupported = false;
   int fd;
   do {
     fd = ::open(FolderOf(target).c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
   } while (fd < 0 && errno == EINTR);
-  if (fd >= 0) {
-    handle = fd;
-    return 0;
+  if (fd < 0) {
+    unsupported = errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL;
+    return RecordFailure(errno);
   }
-  unsupported = errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL;
-  return RecordFailure(errno);
+  if (!CanBeNamedLater(fd)) {
+    ::close(fd);
+    unsupported = true;
+    return RecordFailure(EOPNOTSUPP);
+  }
+  handle = fd;
+  return 0;
 }
 
 // Holds the interruption signals back while a new name is made and registered, so
@@ -174,18 +187,16 @@ ErrorCode CreateNamedBeside(ReplacementFile& file) {
 }
 
 ErrorCode CreateNewFileBeside(ReplacementFile& file) {
-  if (UnnamedFilesCanBeNamed()) {
-    bool unsupported = false;
-    const ErrorCode code = CreateUnnamedBeside(file.targetPath, file.handle, unsupported);
-    if (!unsupported) return code;
-  }
+  bool unsupported = false;
+  const ErrorCode code = CreateUnnamedBeside(file.targetPath, file.handle, unsupported);
+  if (!unsupported) return code;
   return CreateNamedBeside(file);
 }
 
 // Gives an unnamed new file a name beside the target, just before the rename.
 ErrorCode NameTheNewFile(ReplacementFile& file) {
   if (!file.tempPath.empty()) return 0;
-  const std::string source = "/proc/self/fd/" + std::to_string(Fd(file.handle));
+  const std::string source = DescriptorPath(Fd(file.handle));
   std::random_device entropy;
   for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
     char digits[9];
