@@ -121,6 +121,28 @@ inline RunResult RunQuorve(const std::vector<std::string>& args,
   return result;
 }
 
+// This process's environment with changes: "NAME=value" sets a variable, "NAME"
+// alone removes it.
+inline std::vector<std::string> EnvironmentWith(const std::vector<std::string>& changes) {
+  std::vector<std::string> environment;
+  for (char** entry = environ; *entry != nullptr; ++entry) environment.push_back(*entry);
+  for (const std::string& change : changes) {
+    const std::string name = change.substr(0, change.find('='));
+    std::erase_if(environment, [&](const std::string& entry) {
+      return entry.compare(0, name.size() + 1, name + "=") == 0;
+    });
+    if (change.find('=') != std::string::npos) environment.push_back(change);
+  }
+  return environment;
+}
+
+// A terminal that shows colour, whatever the environment the tests run in says.
+inline std::vector<std::string> ColourTerminalEnvironment() {
+  const char* term = std::getenv("TERM");
+  const bool usable = term != nullptr && *term != '\0' && std::string(term) != "dumb";
+  return {"NO_COLOR", usable ? std::string("TERM=") + term : "TERM=xterm"};
+}
+
 struct TerminalRunResult {
   int exitCode = -1;
   std::string out;       // standard output (a file, not the terminal)
@@ -129,12 +151,17 @@ struct TerminalRunResult {
 
 // Runs quorve like RunQuorve, but with standard error on a pseudo-terminal of 80
 // columns and 24 rows; standard input is empty and standard output goes to a file.
-// A run that outlives timeoutSeconds is killed.
-inline TerminalRunResult RunQuorveOnTerminal(const std::vector<std::string>& args,
-                                             const std::filesystem::path& workDir,
-                                             int timeoutSeconds = 30) {
+// The environment is one of a terminal that shows colour, then the changes given
+// (as EnvironmentWith takes them). A run that outlives timeoutSeconds is killed.
+inline TerminalRunResult RunQuorveOnTerminal(
+    const std::vector<std::string>& args, const std::filesystem::path& workDir,
+    int timeoutSeconds = 30, const std::vector<std::string>& environmentChanges = {}) {
   std::vector<std::string> command = QuorveCommand(args);
   std::vector<char*> argv = ArgvOf(command);
+  std::vector<std::string> changes = ColourTerminalEnvironment();
+  changes.insert(changes.end(), environmentChanges.begin(), environmentChanges.end());
+  std::vector<std::string> environment = EnvironmentWith(changes);
+  std::vector<char*> envp = ArgvOf(environment);
   std::string dir = workDir.string();
 
   std::string out_name = (std::filesystem::temp_directory_path() / "quorve-tty-XXXXXX").string();
@@ -152,7 +179,7 @@ inline TerminalRunResult RunQuorveOnTerminal(const std::vector<std::string>& arg
     dup2(in_fd, 0);
     dup2(out_fd, 1);
     if (chdir(dir.c_str()) != 0) _exit(126);
-    execvp(argv[0], argv.data());
+    execvpe(argv[0], argv.data(), envp.data());
     _exit(127);
   }
   close(in_fd);

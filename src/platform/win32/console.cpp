@@ -18,6 +18,7 @@ struct ConsoleState {
   HANDLE handle = INVALID_HANDLE_VALUE;
   std::uint16_t width = 0;  // the widest window the console could show
   std::uint16_t startAttributes = 0;
+  bool coloured = true;
 };
 
 ConsoleState& State() {
@@ -51,6 +52,7 @@ void ConsoleStartUp() {
   state.available = state.handle != nullptr && state.handle != INVALID_HANDLE_VALUE &&
                     ::GetConsoleScreenBufferInfo(state.handle, &info);
   state.startAttributes = state.available ? info.wAttributes : 0;
+  state.coloured = ColourWanted();
 }
 
 bool ConsoleAvailable() {
@@ -70,9 +72,9 @@ void ConsoleWriteRow(std::string_view text, int colour, AfterRow after) {
   DWORD done = 0;
   ::WriteConsoleOutputCharacterA(state.handle, cells.data(), static_cast<DWORD>(cells.size()),
                                  At(0, row), &done);
-  ::FillConsoleOutputAttribute(state.handle, win32::RowAttribute(colour, state.startAttributes),
-                               static_cast<DWORD>(win32::ColouredCellCount(cells)), At(0, row),
-                               &done);
+  ::FillConsoleOutputAttribute(
+      state.handle, win32::RowAttribute(colour, state.startAttributes, state.coloured),
+      static_cast<DWORD>(win32::ColouredCellCount(cells)), At(0, row), &done);
   if (after == AfterRow::StayOnRow) return;
   if (win32::NextRowInsideWindow(row, info.srWindow.Bottom)) {
     ::SetConsoleCursorPosition(state.handle, At(0, row + 1));
