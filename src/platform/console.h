@@ -21,4 +21,9 @@ enum class AfterRow { StayOnRow, NextRow };
 // terminal raw.
 void ConsoleWriteRow(std::string_view text, int colour, AfterRow after);
 
+// When the last row was left in place (a progress row), moves the cursor to the
+// start of the next row, so that what comes next (a failure report, the shell's
+// prompt after the process ends) does not write over the row's text.
+void ConsoleFinishRow();
+
 }  // namespace platform

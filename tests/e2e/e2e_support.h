@@ -149,18 +149,20 @@ struct TerminalRunResult {
   std::string terminal;  // everything written to the terminal (standard error)
 };
 
-// Runs quorve like RunQuorve, but with standard error on a pseudo-terminal of 80
-// columns and 24 rows; standard input is empty and standard output goes to a file.
-// The environment is one of a terminal that shows colour, then the changes given
-// (as EnvironmentWith takes them). A run that outlives timeoutSeconds is killed.
-inline TerminalRunResult RunQuorveOnTerminal(
-    const std::vector<std::string>& args, const std::filesystem::path& workDir,
-    int timeoutSeconds = 30, const std::vector<std::string>& environmentChanges = {}) {
-  std::vector<std::string> command = QuorveCommand(args);
+struct TerminalOptions {
+  int columns = 80;
+  int timeoutSeconds = 30;
+  bool outputOnTerminal = false;  // standard output too, else to a file
+};
+
+// Runs a command in workDir with standard error (and standard output, if asked) on
+// a pseudo-terminal of 24 rows, standard input empty, and the environment given
+// ("NAME=value" entries). A run that outlives the time-out is killed.
+inline TerminalRunResult RunOnTerminal(std::vector<std::string> command,
+                                       const std::filesystem::path& workDir,
+                                       std::vector<std::string> environment,
+                                       const TerminalOptions& options) {
   std::vector<char*> argv = ArgvOf(command);
-  std::vector<std::string> changes = ColourTerminalEnvironment();
-  changes.insert(changes.end(), environmentChanges.begin(), environmentChanges.end());
-  std::vector<std::string> environment = EnvironmentWith(changes);
   std::vector<char*> envp = ArgvOf(environment);
   std::string dir = workDir.string();
 
@@ -171,13 +173,13 @@ inline TerminalRunResult RunQuorveOnTerminal(
 
   struct winsize size = {};
   size.ws_row = 24;
-  size.ws_col = 80;
+  size.ws_col = static_cast<unsigned short>(options.columns);
   int master = -1;
   pid_t pid = forkpty(&master, nullptr, nullptr, &size);
   if (pid < 0) throw std::runtime_error("cannot open a pseudo-terminal");
   if (pid == 0) {
     dup2(in_fd, 0);
-    dup2(out_fd, 1);
+    if (!options.outputOnTerminal) dup2(out_fd, 1);
     if (chdir(dir.c_str()) != 0) _exit(126);
     execvpe(argv[0], argv.data(), envp.data());
     _exit(127);
@@ -186,7 +188,7 @@ inline TerminalRunResult RunQuorveOnTerminal(
   close(out_fd);
 
   TerminalRunResult result;
-  auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(timeoutSeconds);
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(options.timeoutSeconds);
   char buffer[4096];
   for (;;) {
     if (std::chrono::steady_clock::now() > deadline) {
@@ -208,6 +210,20 @@ inline TerminalRunResult RunQuorveOnTerminal(
   result.out = ReadFile(out_name);
   std::filesystem::remove(out_name);
   return result;
+}
+
+// Runs quorve like RunQuorve, but with standard error on a pseudo-terminal of 80
+// columns and 24 rows; standard input is empty and standard output goes to a file.
+// The environment is one of a terminal that shows colour, then the changes given
+// (as EnvironmentWith takes them). A run that outlives timeoutSeconds is killed.
+inline TerminalRunResult RunQuorveOnTerminal(
+    const std::vector<std::string>& args, const std::filesystem::path& workDir,
+    int timeoutSeconds = 30, const std::vector<std::string>& environmentChanges = {}) {
+  std::vector<std::string> changes = ColourTerminalEnvironment();
+  changes.insert(changes.end(), environmentChanges.begin(), environmentChanges.end());
+  TerminalOptions options;
+  options.timeoutSeconds = timeoutSeconds;
+  return RunOnTerminal(QuorveCommand(args), workDir, EnvironmentWith(changes), options);
 }
 
 inline bool RunningAsRoot() {

@@ -18,6 +18,7 @@ struct ConsoleState {
   bool utf8 = true;
   bool coloured = true;
   bool dumb = false;
+  bool rowInPlace = false;  // the cursor is at the start of a row that holds text
 };
 
 ConsoleState& State() {
@@ -71,6 +72,13 @@ void ConsoleWriteRow(std::string_view text, int colour, AfterRow after) {
   style.width = style.advance && !style.dumb ? 0 : TerminalColumns();
   std::string bytes = posix::ConsoleRowBytes(text, style);
   WriteAllIgnoringFailure(bytes);
+  State().rowInPlace = !style.advance && !text.empty();
+}
+
+void ConsoleFinishRow() {
+  if (!State().rowInPlace) return;
+  State().rowInPlace = false;
+  WriteAllIgnoringFailure("\n");
 }
 
 }  // namespace platform

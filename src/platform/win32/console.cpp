@@ -19,6 +19,7 @@ struct ConsoleState {
   std::uint16_t width = 0;  // the widest window the console could show
   std::uint16_t startAttributes = 0;
   bool coloured = true;
+  bool rowInPlace = false;  // the cursor is at the start of a row that holds text
 };
 
 ConsoleState& State() {
@@ -39,6 +40,14 @@ COORD At(int column, int row) {
 void BreakLineOnConsole(HANDLE console) {
   DWORD written = 0;
   ::WriteConsoleA(console, "\r\n", 2, &written, nullptr);
+}
+
+void MoveToNextRow(HANDLE console, int row, int windowBottom) {
+  if (win32::NextRowInsideWindow(row, windowBottom)) {
+    ::SetConsoleCursorPosition(console, At(0, row + 1));
+  } else {
+    BreakLineOnConsole(console);
+  }
 }
 
 }  // namespace
@@ -75,12 +84,18 @@ void ConsoleWriteRow(std::string_view text, int colour, AfterRow after) {
   ::FillConsoleOutputAttribute(
       state.handle, win32::RowAttribute(colour, state.startAttributes, state.coloured),
       static_cast<DWORD>(win32::ColouredCellCount(cells)), At(0, row), &done);
+  State().rowInPlace = after == AfterRow::StayOnRow && !text.empty();
   if (after == AfterRow::StayOnRow) return;
-  if (win32::NextRowInsideWindow(row, info.srWindow.Bottom)) {
-    ::SetConsoleCursorPosition(state.handle, At(0, row + 1));
-  } else {
-    BreakLineOnConsole(state.handle);
-  }
+  MoveToNextRow(state.handle, row, info.srWindow.Bottom);
+}
+
+void ConsoleFinishRow() {
+  ConsoleState& state = State();
+  if (!state.rowInPlace) return;
+  state.rowInPlace = false;
+  CONSOLE_SCREEN_BUFFER_INFO info;
+  if (!::GetConsoleScreenBufferInfo(state.handle, &info)) return;
+  MoveToNextRow(state.handle, info.dwCursorPosition.Y, info.srWindow.Bottom);
 }
 
 }  // namespace platform
