@@ -96,10 +96,10 @@ TEST_F(ParserTest, ZeroFlagLeavesTheSubstituteAlone) {
 TEST_F(ParserTest, NearMissesOfFlagsAreFileNames) {
   ScratchFolder folder;
   // "--dos" has no alias; "-unix" lacks a dash; "c" lacks the dash; "-cc" is no option.
-  // "--version" is whole or nothing: "-version", "--versio", "version" and "/version"
+  // "--version" is whole or nothing: "-version", "--versio", "version" and "--versions"
   // stay file names, as they always were.
   for (const char* argument : {"--dos", "-unix", "c", "-cc", "--quiet-mode", "-", "-version",
-                               "--versio", "version", "/version", "--versions"}) {
+                               "--versio", "version", "--versions"}) {
     SCOPED_TRACE(argument);
     Settings = TSettings{};
     ParseArguments({argument});

@@ -167,4 +167,20 @@ TEST(StatusColour, ADumbTerminalGetsThePlainTextWithoutControlSequences) {
       << progress.terminal;
 }
 
+TEST(StatusRows, AProgressRowLeftInPlaceIsEndedBeforeTheProcessEnds) {
+  if (e2e::TestingWindowsBuild()) GTEST_SKIP() << "wine draws the console with moves of its own";
+  TempFolder dir;
+  std::string lines;
+  for (int i = 0; i < 1500; ++i) lines += "y\r\n";
+  dir.Write("in.txt", lines);
+  auto run = RunQuorveOnTerminal({"-q", "-l", "-o=out.txt", "in.txt"}, dir.path());
+  EXPECT_EQ(run.exitCode, 0);
+  const std::string row = "Processing line: #999(1000)";
+  const std::size_t at = run.terminal.rfind(row);
+  ASSERT_NE(at, std::string::npos) << run.terminal;
+  // The row, its clearing and colour reset, back to its start, then a line end (the
+  // terminal shows the program's "\n" as "\r\n").
+  EXPECT_EQ(run.terminal.substr(at + row.size()), "\x1b[K\x1b[0m\r\r\n");
+}
+
 }  // namespace
