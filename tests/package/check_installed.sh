@@ -82,6 +82,19 @@ check_completion() {  # completion file
   rm -rf "$work"
 }
 
+# Every option form the parser knows with a leading dash is offered by the
+# completion, so (through check_man_page) the man page names it too.
+check_every_option_completed() {  # completion file, parser source
+  local aliases alias offered
+  aliases=$(grep -o 'Aliases = "[^"]*"' "$2" | sed 's/^.*= "//; s/"$//' | tr '|' '\n' | grep '^-')
+  [[ -n $aliases ]] || fail "no option aliases found in $2"
+  offered=" $(bash -c ". '$1'; echo \$_quorve_flags \$_quorve_value_options" | tr '\n' ' ') "
+  for alias in $aliases; do
+    [[ $offered == *" $alias "* || $offered == *" $alias= "* ]] ||
+      fail "the completion does not offer $alias"
+  done
+}
+
 check_installed_tree() {  # prefix, version
   completion_file=$1/share/bash-completion/completions/quorve
   check_file_list "$1"
