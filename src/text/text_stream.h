@@ -67,6 +67,7 @@ void BindTextHandle(TextStream& stream, platform::FileHandle handle);
 void OpenTextRead(TextStream& stream);
 void OpenTextWrite(TextStream& stream);
 void OpenTextAppend(TextStream& stream);
+// Named by the design; the tool itself reads with ReadTextLineInto.
 std::string ReadTextLine(TextStream& stream);
 // The same into a caller's buffer, reusing its capacity (no allocation per line).
 void ReadTextLineInto(TextStream& stream, std::string& line);

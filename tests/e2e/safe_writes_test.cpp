@@ -514,8 +514,10 @@ TEST_F(SafeWritesTest, ATerminalIsShownNoControlsFromFileNames) {
     GTEST_SKIP() << "a Windows command line cannot carry control bytes: they separate arguments";
   }
   // The error line on standard output.
-  auto shown = e2e::RunQuorveOnTerminal({"-q", "cat=dog", kHostileName}, dir_.path(), 30,
-                                        e2e::OnTerminal::OutputAndError);
+  e2e::TerminalOptions bothOnTerminal;
+  bothOnTerminal.outputOnTerminal = true;
+  auto shown = e2e::RunOnTerminal(e2e::QuorveCommand({"-q", "cat=dog", kHostileName}), dir_.path(),
+                                  e2e::EnvironmentWith({}), bothOnTerminal);
   EXPECT_EQ(shown.exitCode, 1);
   EXPECT_NE(shown.terminal.find("Error: File not found: " + Shown(dir_, kHostileShown)),
             std::string::npos)

@@ -1,12 +1,9 @@
 #include "platform/process.h"
 
-#define WIN32_LEAN_AND_MEAN
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
 #include <fcntl.h>
 #include <io.h>
-#include <windows.h>
+
+#include "platform/win32/windows_api.h"
 // winuser.h spells an old name of CharToOemA this way; ours is a function.
 #undef AnsiToOem
 
@@ -14,6 +11,7 @@
 #include <cstdlib>
 
 #include "platform/command_line_split.h"
+#include "platform/console.h"
 #include "platform/files.h"
 #include "platform/removal_on_interrupt.h"
 
@@ -121,6 +119,7 @@ std::string AnsiToOem(std::string_view text) {
 void WriteStandardError(std::string_view bytes) {
   FileHandle handle = StandardError();
   if (handle == kInvalidHandle) return;
+  ConsoleFinishRow();
   std::size_t written = 0;
   WriteBytes(handle, bytes.data(), bytes.size(), written);
 }
@@ -128,6 +127,7 @@ void WriteStandardError(std::string_view bytes) {
 // std::exit rather than ExitProcess: the streams are closed by then, and exit
 // still flushes anything a library left in C stdio.
 [[noreturn]] void TerminateProcess(int exitCode) {
+  ConsoleFinishRow();
   std::exit(exitCode);
 }
 

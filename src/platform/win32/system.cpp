@@ -1,10 +1,6 @@
 #include "platform/system.h"
 
-#define WIN32_LEAN_AND_MEAN
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
+#include "platform/win32/windows_api.h"
 
 namespace platform {
 
@@ -76,6 +72,10 @@ std::string DefaultLogFolder() {
 
 std::string CurrentFolderPrefix() {
   return ".\\";
+}
+
+std::string_view NativeLineEnd() {
+  return "\r\n";
 }
 
 void PumpMessages() {
