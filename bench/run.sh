@@ -7,7 +7,7 @@
 #
 # QUORVE   the executable (default: build-release/quorve, built here if missing)
 # RUNS     runs per command (default 10)
-# At the end the line-by-line and regular-expression benchmarks run, when present
+# At the end the line-by-line, regular-expression and write-back benchmarks run, when present
 # (WHOLE_FILE_ONLY=1 leaves them out).
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -105,7 +105,7 @@ peak "python3 bytes.replace" "python3 -c '$PY_REPLACE' $LF_FILE > $OUT"
 rm -f "$OUT"
 
 [[ ${WHOLE_FILE_ONLY:-0} == 1 ]] && exit 0
-for other in bench/run_line_by_line.sh bench/run_regex.sh; do
+for other in bench/run_line_by_line.sh bench/run_regex.sh bench/run_write_back.sh; do
   if [[ -x $other ]]; then
     echo
     echo "== $other"
