@@ -234,7 +234,8 @@ void RunLineByLine(const RunContext& context) {
   if (!context.quiet) WriteAndAdvance(context.inputFile, kStatusColour);
 
   // Held from before the input is read until the output file is in place.
-  const platform::TargetLock lock(OutputFileOf(context));
+  const std::string outputFile = OutputFileOf(context);
+  const platform::TargetLock lock(outputFile, [&] { ShowWaitingFor(outputFile); });
   LineByLineRun run(context);
   try {
     run.OpenInput();

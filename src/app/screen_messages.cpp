@@ -168,6 +168,10 @@ void ShowVersion() {
   EndProcess(0);
 }
 
+void ShowWaitingFor(const std::string& file) {
+  WriteStatusLine("Waiting while another run writes " + file);
+}
+
 void FailWith(std::string_view message) {
   ShowBanner();
   std::string line = "Error: ";

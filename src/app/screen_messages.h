@@ -9,6 +9,9 @@ void ShowBanner();
 void ShowSyntax();
 [[noreturn]] void ShowHelp();
 [[noreturn]] void FailWith(std::string_view message);
+// A status line for a run that waits while another run writes the file it is to
+// write (shown also under -q: the wait would look like a hang).
+void ShowWaitingFor(const std::string& file);
 // The version lines on standard output, then process exit with code 0 (1 when
 // they cannot be written).
 [[noreturn]] void ShowVersion();

@@ -64,7 +64,7 @@ void RunWholeFile(const RunContext& context) {
   }
   const std::string& target = context.WholeFileTarget();
   // Held from before the input is read until the target is replaced.
-  const platform::TargetLock lock(target);
+  const platform::TargetLock lock(target, [&] { ShowWaitingFor(target); });
 
   std::string text;
   std::size_t cut = ReadFileText(context.inputFile, !context.zeroBytesAllowed, text);

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -90,10 +91,6 @@ ErrorCode BeginReplacement(const std::string& target, ReplacementFile& file);
 ErrorCode CommitReplacement(ReplacementFile& file);  // flushes, then replaces; closes
 void AbandonReplacement(ReplacementFile& file);      // closes and removes the new file
 
-// The name under which the replacement's new file can be opened to be written
-// (a name of the open descriptor where the file has none of its own).
-std::string NameForWriting(const ReplacementFile& file);
-
 // Makes the bytes written through the handle durable (fsync, FlushFileBuffers).
 ErrorCode FlushToDisk(FileHandle handle);
 
@@ -102,11 +99,12 @@ ErrorCode FlushToDisk(FileHandle handle);
 // second reads what the first wrote. Taking it waits for the holder; once held, the
 // name is checked to still name the locked file (a holder that replaced the file
 // leaves the lock on the old one) and the new file is locked instead. A name that
-// names no regular file locks nothing. Released when the object goes.
+// names no regular file locks nothing. whileWaiting (when given) is called once
+// before a wait for another holder. Released when the object goes.
 class TargetLock {
  public:
   TargetLock() = default;
-  explicit TargetLock(const std::string& name);
+  explicit TargetLock(const std::string& name, const std::function<void()>& whileWaiting = {});
   ~TargetLock();
   TargetLock(TargetLock&& other) noexcept;
   TargetLock& operator=(TargetLock&& other) noexcept;

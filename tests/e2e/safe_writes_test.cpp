@@ -3,6 +3,7 @@
 // attributes and ACLs, outputs that are not files, and names a terminal must not
 // obey.
 #include <gtest/gtest.h>
+#include <sys/file.h>
 #include <sys/mount.h>
 #include <sys/xattr.h>
 
@@ -425,6 +426,27 @@ TEST_F(SafeWritesTest, TwoWritersAtOnceBothChangesArrive) {
 
 TEST_F(SafeWritesTest, TwoLineByLineWritersToTheInputBothChangesArrive) {
   WritersAtOnce(dir_.path(), {"-l", "in.txt", "-o=in.txt"}, "\r\n");
+}
+
+// A run that has to wait says so on the terminal, then does its work.
+TEST_F(SafeWritesTest, AWaitingRunSaysWhyItWaits) {
+  if (e2e::TestingWindowsBuild()) GTEST_SKIP() << "the Windows build locks through a mutex";
+  dir_.Write("in.txt", "cat\n");
+  const int held = ::open((dir_ / "in.txt").c_str(), O_RDONLY | O_CLOEXEC);  // not the run's
+  ASSERT_EQ(::flock(held, LOCK_EX), 0);
+  auto run = std::async(std::launch::async, [&] {
+    return e2e::RunQuorveOnTerminal({"-q", "-w", "cat=dog", "in.txt"}, dir_.path());
+  });
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  EXPECT_EQ(dir_.Read("in.txt"), "cat\n") << "the run waits while the lock is held";
+  ::close(held);
+  const auto shown = run.get();
+  EXPECT_EQ(shown.exitCode, 0);
+  EXPECT_NE(e2e::ScreenText(shown.terminal)
+                .find("Waiting while another run writes " + Shown(dir_, "in.txt")),
+            std::string::npos)
+      << shown.terminal;
+  EXPECT_EQ(dir_.Read("in.txt"), "dog\r\n");
 }
 
 // --- Outputs that are not files --------------------------------------------------------

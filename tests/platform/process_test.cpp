@@ -1,12 +1,16 @@
 #include "platform/process.h"
 
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <ctime>
 #include <filesystem>
 
+#include "platform/removal_on_interrupt.h"
 #include "platform/system.h"
+#include "support/temp_folder.h"
 
 namespace {
 
@@ -69,6 +73,37 @@ TEST(SystemFacts, TimeZoneBiasAgreesWithTheCLibrary) {
 
 TEST(SystemFacts, LogsGoToTheTemporaryFolder) {
   EXPECT_EQ(platform::DefaultLogFolder(), "/tmp/");
+}
+
+// An interruption removes the registered files and still ends the process by its
+// signal; a signal the caller ignored stays ignored.
+TEST(ProcessInterruption, RemovesRegisteredFilesThenDiesOfTheSignal) {
+  for (int signalNumber : {SIGINT, SIGTERM, SIGHUP}) {
+    for (bool ignoredBefore : {false, true}) {
+      test_support::TempFolder folder;
+      const std::string file = folder / "new.tmp";
+      test_support::WriteFile(file, "half");
+      const pid_t child = ::fork();
+      if (child == 0) {
+        if (ignoredBefore) ::signal(signalNumber, SIG_IGN);
+        char name[] = "quorve";
+        char* argv[] = {name, nullptr};
+        platform::ProcessStartUp(1, argv);
+        platform::RegisterRemovalOnInterrupt(file);
+        ::raise(signalNumber);
+        ::_exit(42);
+      }
+      int status = 0;
+      ::waitpid(child, &status, 0);
+      if (ignoredBefore) {
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 42) << signalNumber;
+        EXPECT_TRUE(std::filesystem::exists(file)) << signalNumber;
+      } else {
+        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signalNumber) << signalNumber;
+        EXPECT_FALSE(std::filesystem::exists(file)) << signalNumber;
+      }
+    }
+  }
 }
 
 }  // namespace

@@ -28,12 +28,21 @@ int OpenForLocking(const std::string& name) {
   return fd;
 }
 
-bool WaitForLock(int fd) {
+bool Lock(int fd, int operation) {
   int result;
   do {
-    result = ::flock(fd, LOCK_EX);
+    result = ::flock(fd, operation);
   } while (result != 0 && errno == EINTR);
   return result == 0;
+}
+
+// Takes the lock at once when it is free; otherwise says so once, then waits.
+bool WaitForLock(int fd, const std::function<void()>& whileWaiting, bool& told) {
+  if (Lock(fd, LOCK_EX | LOCK_NB)) return true;
+  if (errno != EWOULDBLOCK) return false;
+  if (whileWaiting && !told) whileWaiting();
+  told = true;
+  return Lock(fd, LOCK_EX);
 }
 
 bool SameFile(const struct stat& a, const struct stat& b) {
@@ -44,15 +53,16 @@ bool SameFile(const struct stat& a, const struct stat& b) {
 
 // A file that cannot be locked (no such file, no right to open it, a file system
 // without locks) is worked on without: the steps that follow report what is wrong.
-TargetLock::TargetLock(const std::string& name) {
+TargetLock::TargetLock(const std::string& name, const std::function<void()>& whileWaiting) {
   if (!posix::UsableName(name)) return;
+  bool told = false;
   for (;;) {
     struct stat named;
     if (!IsRegularFile(name, named)) return;
     const int fd = OpenForLocking(name);
     if (fd < 0) return;
     struct stat locked;
-    if (!WaitForLock(fd) || ::fstat(fd, &locked) != 0) {
+    if (!WaitForLock(fd, whileWaiting, told) || ::fstat(fd, &locked) != 0) {
       ::close(fd);
       return;
     }

@@ -28,22 +28,31 @@ bool IsRegularFile(const std::string& name, BY_HANDLE_FILE_INFORMATION& info) {
          (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 
-bool WaitForMutex(HANDLE mutex) {
-  const DWORD waited = ::WaitForSingleObject(mutex, INFINITE);
+bool Taken(DWORD waited) {
   return waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED;
+}
+
+// Takes the mutex at once when it is free; otherwise says so once, then waits.
+bool WaitForMutex(HANDLE mutex, const std::function<void()>& whileWaiting, bool& told) {
+  const DWORD now = ::WaitForSingleObject(mutex, 0);
+  if (now != WAIT_TIMEOUT) return Taken(now);
+  if (whileWaiting && !told) whileWaiting();
+  told = true;
+  return Taken(::WaitForSingleObject(mutex, INFINITE));
 }
 
 }  // namespace
 
 // A file that cannot be locked is worked on without: the steps that follow report
 // what is wrong with it.
-TargetLock::TargetLock(const std::string& name) {
+TargetLock::TargetLock(const std::string& name, const std::function<void()>& whileWaiting) {
+  bool told = false;
   for (;;) {
     BY_HANDLE_FILE_INFORMATION locked;
     if (!IsRegularFile(name, locked)) return;
     HANDLE mutex = ::CreateMutexA(nullptr, FALSE, MutexNameFor(locked).c_str());
     if (mutex == nullptr) return;
-    if (!WaitForMutex(mutex)) {
+    if (!WaitForMutex(mutex, whileWaiting, told)) {
       ::CloseHandle(mutex);
       return;
     }
