@@ -14,10 +14,13 @@ namespace regex_backtracking {
 
 namespace {
 
-// Generous stack for the compiled matcher: long inputs with many open
-// backtracking points need it, and it is only reserved, not touched, up front.
+// Stack for the compiled matcher: a long match keeps one backtracking point per
+// repetition (about 32 bytes), so a 20 MB line under "(\\w| )*" needs some 700 MB.
+// Only the start is touched up front; the rest is address space, taken as the
+// search needs it. Where so much address space is refused, a smaller one.
 constexpr std::size_t kJitStackStart = 256 * 1024;
-constexpr std::size_t kJitStackMax = 512 * 1024 * 1024;
+constexpr std::size_t kJitStackMax = std::size_t{4} << 30;
+constexpr std::size_t kJitStackFallbackMax = std::size_t{512} << 20;
 constexpr std::uint32_t kMatchTableEntries = 15;
 
 int FailAtRepetitionLevelLimit(pcre2_callout_block* block, void*) {
@@ -36,6 +39,8 @@ class MatchResources {
   MatchResources() {
     context_ = pcre2_match_context_create(nullptr);
     stack_ = pcre2_jit_stack_create(kJitStackStart, kJitStackMax, nullptr);
+    if (stack_ == nullptr)
+      stack_ = pcre2_jit_stack_create(kJitStackStart, kJitStackFallbackMax, nullptr);
     if (context_ == nullptr) throw std::bad_alloc();
     if (stack_ != nullptr) pcre2_jit_stack_assign(context_, nullptr, stack_);
     pcre2_set_heap_limit(context_, kHeapLimitKiB);

@@ -15,16 +15,40 @@ namespace regex_engine {
 
 namespace {
 
-// The module's process-wide state: the policy and the counters (see regexpr.h).
-EnginePolicy Policy = EnginePolicy::Automatic;
+// What the debug variable asks for, read once.
+struct DebugSettings {
+  bool log = false;
+  EnginePolicy policy = EnginePolicy::Automatic;
+};
+
+DebugSettings ReadDebugSettings() {
+  DebugSettings settings;
+  const char* value = std::getenv(kDebugVariable);
+  if (value == nullptr) return settings;
+  const std::string_view words(value);
+  settings.log = words == "1" || words.find("log") != std::string_view::npos;
+  if (words.find("backtracking") != std::string_view::npos) {
+    settings.policy = EnginePolicy::BacktrackingOnly;
+  } else if (words.find("linear") != std::string_view::npos) {
+    settings.policy = EnginePolicy::LinearWherePossible;
+  }
+  return settings;
+}
+
+const DebugSettings& Debug() {
+  static const DebugSettings settings = ReadDebugSettings();
+  return settings;
+}
+
+// The module's process-wide state (see regexpr.h): the policy and the counters.
+EnginePolicy& Policy() {
+  static EnginePolicy policy = Debug().policy;
+  return policy;
+}
 EngineCounters TheCounters;
 
 bool DebugLogWanted() {
-  static const bool wanted = [] {
-    const char* value = std::getenv(kDebugVariable);
-    return value != nullptr && value[0] != '\0' && std::strcmp(value, "0") != 0;
-  }();
-  return wanted;
+  return Debug().log;
 }
 
 void LogCompiled(std::string_view expression, const CompiledExpression& compiled, bool jit) {
@@ -40,21 +64,21 @@ void LogCompiled(std::string_view expression, const CompiledExpression& compiled
 }
 
 regex_choice::EngineChoice ChoiceUnderPolicy(const regex_tree::ParsedExpression& parsed) {
-  if (Policy == EnginePolicy::BacktrackingOnly) {
+  if (Policy() == EnginePolicy::BacktrackingOnly) {
     return {EngineKind::Backtracking, "backtracking only (policy)"};
   }
-  return regex_choice::ChooseEngine(parsed, Policy == EnginePolicy::Automatic);
+  return regex_choice::ChooseEngine(parsed, Policy() == EnginePolicy::Automatic);
 }
 
 }  // namespace
 
 void SetEnginePolicy(EnginePolicy policy) {
-  Policy = policy;
+  Policy() = policy;
   TheExpressionCache().Clear();
 }
 
 EnginePolicy CurrentEnginePolicy() {
-  return Policy;
+  return Policy();
 }
 
 const EngineCounters& Counters() {

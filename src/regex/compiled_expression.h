@@ -58,9 +58,12 @@ struct EngineCounters {
 const EngineCounters& Counters();
 void ResetCounters();
 
-// Standard error gets one line per compiled expression (library, why, pattern)
-// when the environment variable QUORVE_DEBUG_REGEX is set to anything but "" or
-// "0": a debugging aid, not part of the program's output.
+// A debugging aid, not part of the program's output: the environment variable
+// QUORVE_DEBUG_REGEX, read once. "1" or a value holding "log": standard error
+// gets one line per compiled expression (library, why, expression, pattern).
+// A value holding "backtracking" or "linear" sets the policy (BacktrackingOnly,
+// LinearWherePossible), so that a whole run, or a test suite, can be made to
+// take one library's path; results are the same either way.
 constexpr const char* kDebugVariable = "QUORVE_DEBUG_REGEX";
 
 class CompiledExpression {

@@ -6,9 +6,25 @@
 #include <string>
 #include <string_view>
 
+#include "regex/compiled_expression.h"
 #include "regex/regexpr.h"
 
 namespace regex_test {
+
+// Runs a block under an engine policy and puts back the one before.
+class PolicyScope {
+ public:
+  explicit PolicyScope(regex_engine::EnginePolicy policy)
+      : before_(regex_engine::CurrentEnginePolicy()) {
+    regex_engine::SetEnginePolicy(policy);
+  }
+  ~PolicyScope() { regex_engine::SetEnginePolicy(before_); }
+  PolicyScope(const PolicyScope&) = delete;
+  PolicyScope& operator=(const PolicyScope&) = delete;
+
+ private:
+  regex_engine::EnginePolicy before_;
+};
 
 // "start,length" (1-based) of the first match, "none", or "error <code>".
 inline std::string FirstMatch(std::string_view expression, std::string_view input,
