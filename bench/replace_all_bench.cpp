@@ -99,9 +99,9 @@ std::string Run(Engine engine, std::string_view source, std::string_view search,
                 std::string_view replace) {
   switch (engine) {
     case Engine::Quorve:
-      return ReplaceAll(source, search, replace, true);
+      return ReplaceAll(source, search, replace, CaseMode::Exact);
     case Engine::QuorveFolded:
-      return ReplaceAll(source, search, replace, false);
+      return ReplaceAll(source, search, replace, CaseMode::Folded);
     case Engine::StringFindLoop:
       return LoopReplace(source, search, replace, StringFind);
     case Engine::MemmemLoop:
@@ -124,7 +124,7 @@ void Replace(benchmark::State& state, Engine engine, const std::string& (*text)(
 }
 
 // The line-by-line way: one call per line into a reused buffer.
-void ReplacePerLine(benchmark::State& state, bool caseSensitive) {
+void ReplacePerLine(benchmark::State& state, CaseMode caseMode) {
   const std::string& source = LfText();
   std::string buffer;
   for (auto _ : state) {
@@ -134,8 +134,7 @@ void ReplacePerLine(benchmark::State& state, bool caseSensitive) {
       std::size_t lineEnd = source.find('\n', lineStart);
       if (lineEnd == std::string::npos) lineEnd = source.size();
       const std::string_view line(source.data() + lineStart, lineEnd - lineStart);
-      total +=
-          ReplaceAllInto(buffer, line, "cat", "dog", caseSensitive) ? buffer.size() : line.size();
+      total += ReplaceAllInto(buffer, line, "cat", "dog", caseMode) ? buffer.size() : line.size();
       lineStart = lineEnd + 1;
     }
     benchmark::DoNotOptimize(total);
@@ -145,7 +144,7 @@ void ReplacePerLine(benchmark::State& state, bool caseSensitive) {
 
 // Replacement in the text's own buffer (whole-file mode's way for replacements
 // not longer than the search); the fresh copy of the text is not timed.
-void ReplaceInPlace(benchmark::State& state, bool caseSensitive, const std::string& (*text)(),
+void ReplaceInPlace(benchmark::State& state, CaseMode caseMode, const std::string& (*text)(),
                     std::string_view search, std::string_view replace) {
   const std::string& source = text();
   std::string buffer;
@@ -155,7 +154,7 @@ void ReplaceInPlace(benchmark::State& state, bool caseSensitive, const std::stri
     state.PauseTiming();
     buffer.assign(source);
     state.ResumeTiming();
-    ReplaceAllInPlace(buffer, search, replace, caseSensitive);
+    ReplaceAllInPlace(buffer, search, replace, caseMode);
     benchmark::DoNotOptimize(buffer.data());
   }
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * source.size()));
@@ -244,14 +243,14 @@ void RegisterAll() {
         ->Unit(benchmark::kMillisecond)
         ->UseRealTime();
   }
-  for (bool caseSensitive : {true, false}) {
-    const std::string suffix = caseSensitive ? "exact" : "folded";
+  for (CaseMode caseMode : {CaseMode::Exact, CaseMode::Folded}) {
+    const std::string suffix = caseMode == CaseMode::Exact ? "exact" : "folded";
     benchmark::RegisterBenchmark(("crlf_to_empty/in_place_" + suffix).c_str(), ReplaceInPlace,
-                                 caseSensitive, CrLfText, "\r\n", "")
+                                 caseMode, CrLfText, "\r\n", "")
         ->Unit(benchmark::kMillisecond)
         ->UseRealTime();
-    benchmark::RegisterBenchmark(("rare_cat/in_place_" + suffix).c_str(), ReplaceInPlace,
-                                 caseSensitive, LfText, "cat", "dog")
+    benchmark::RegisterBenchmark(("rare_cat/in_place_" + suffix).c_str(), ReplaceInPlace, caseMode,
+                                 LfText, "cat", "dog")
         ->Unit(benchmark::kMillisecond)
         ->UseRealTime();
   }

@@ -14,7 +14,7 @@ clang++ -std=c++20 -O1 -g -fsanitize=fuzzer,address,undefined -fno-omit-frame-po
   "$root/fuzz/regex_fuzzer.cpp" \
   "$root/src/regex/case_map.cpp" "$root/src/regex/parser.cpp" "$root/src/regex/lowering.cpp" \
   "$root/src/regex/regex_errors.cpp" "$root/src/regex/compiled_expression.cpp" \
-  "$root/src/text/exceptions.cpp" "$root/src/platform/code_page.cpp" \
+  "$root/src/base/exceptions.cpp" "$root/src/platform/code_page.cpp" \
   $(pkg-config --cflags --libs libpcre2-8) -o "$out/regex_fuzzer"
 echo "built $out/regex_fuzzer"
 # A few seeds so that the run starts from the language's shapes.

@@ -6,7 +6,7 @@
 #include "app/screen_messages.h"
 #include "app/settings.h"
 #include "platform/files.h"
-#include "text/command_line.h"
+#include "runtime/command_line.h"
 #include "text/conversions.h"
 
 namespace {
@@ -31,6 +31,7 @@ constexpr std::string_view kFixPairAliases = "|/fixbtm|-fixbtm|";
 constexpr std::string_view kUnixAliases = "|--unix|--unixformat|";
 constexpr std::string_view kQuietAliases = "|/q|-q|--quiet|";
 constexpr std::string_view kHelpAliases = "|?|/?|-?|--help|";
+constexpr std::string_view kKeepLineEndsAliases = "|--keep-eol|";
 
 void AppendRawPair(std::string search, std::string replace) {
   SearchList->Add(std::move(search));
@@ -119,6 +120,8 @@ void ParseFlagArgument(std::string_view argument) {
   } else if (MatchesAlias(kHelpAliases, argument)) {
     Settings.SyntaxRequested = !Settings.SyntaxRequested;
     Settings.HelpRequested = !Settings.HelpRequested;
+  } else if (MatchesAlias(kKeepLineEndsAliases, argument)) {
+    Settings.KeepLineEnds = true;
   } else {
     TakeFileName(argument);
   }

@@ -2,23 +2,20 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <filesystem>
 #include <limits>
 #include <memory>
 #include <string>
 #include <string_view>
-#include <system_error>
 #include <utility>
 
 #include "app/screen_messages.h"
-#include "app/settings.h"
+#include "base/exceptions.h"
 #include "console/console.h"
 #include "faststrings/replace_all.h"
-#include "lib/lib.h"
 #include "platform/files.h"
+#include "program/program.h"
 #include "regex/regexpr.h"
 #include "text/conversions.h"
-#include "text/exceptions.h"
 #include "text/text_stream.h"
 
 std::int64_t LinesToProcess(std::int32_t lineLimit) {
@@ -38,15 +35,10 @@ std::string FailureText(std::string_view what, const std::string& path, std::int
   return std::string(what) + " \"" + path + "\". " + platform::SystemErrorText(code);
 }
 
-// Both names lead to one file (the same path, a hard link or a symbolic link).
-bool SameFile(const std::string& a, const std::string& b) {
-  std::error_code ignored;
-  return std::filesystem::equivalent(a, b, ignored);
-}
-
 class LineByLineRun {
  public:
-  LineByLineRun() : lineLimit_(LinesToProcess(Settings.LineLimit)) {}
+  explicit LineByLineRun(const RunContext& context)
+      : context_(context), lineLimit_(LinesToProcess(context.lineLimit)) {}
   LineByLineRun(const LineByLineRun&) = delete;
   LineByLineRun& operator=(const LineByLineRun&) = delete;
 
@@ -65,7 +57,9 @@ class LineByLineRun {
   void CloseStreams();
   void StopReplacingInput() noexcept;
 
+  const RunContext& context_;
   const std::int64_t lineLimit_;
+  std::string outputFile_;  // the context's, or the input's name + ".output" with -w
   std::unique_ptr<TRegExpr> filter_;
   bool outputFileOpened_ = false;
   bool replacingInput_ = false;
@@ -77,36 +71,31 @@ class LineByLineRun {
 // A file that exists but cannot be opened is a failure, not an empty input.
 void LineByLineRun::OpenInput() {
   TextStream& input = InputText();
-  BindTextFile(input, Settings.InputFile);
-  std::int32_t& pending = PendingStreamError();
-  const std::int32_t earlier = std::exchange(pending, 0);
+  BindTextFile(input, context_.inputFile);
+  PendingStreamErrorSetAside earlierFailure;
   OpenTextRead(input);
-  if (input.mode == TextStreamMode::Reading) {
-    pending = earlier;
-    return;
-  }
-  const std::int32_t code = std::exchange(pending, 0);
-  throw EFOpenError(FailureText("Cannot open file", Settings.InputFile, code));
+  if (input.mode == TextStreamMode::Reading) return;
+  throw EFOpenError(
+      FailureText("Cannot open file", context_.inputFile, earlierFailure.TakeOperationError()));
 }
 
 void LineByLineRun::ChooseOutputFile() {
-  if (!Settings.WriteBack || !Settings.OutputFile.empty()) return;
-  Settings.OutputFile = Settings.InputFile + ".output";
+  outputFile_ = context_.outputFile;
+  if (!context_.writeBack || !outputFile_.empty()) return;
+  outputFile_ = context_.inputFile + ".output";
   // Shown also under -q: the user asked to overwrite and gets another file.
   WriteAndAdvance("In Line-by-line mode output file must be set!", kStatusColour);
-  WriteAndAdvance("Outputs to: " + Settings.OutputFile, kStatusColour);
+  WriteAndAdvance("Outputs to: " + outputFile_, kStatusColour);
 }
 
 void LineByLineRun::OpenOutput() {
-  if (Settings.OutputFile.empty()) return;
-  std::string path = Settings.OutputFile;
-  if (SameFile(Settings.InputFile, Settings.OutputFile)) {
+  if (outputFile_.empty()) return;
+  std::string path = outputFile_;
+  if (platform::SameFile(context_.inputFile, outputFile_)) {
     // Creating the output would truncate the input before it is read: write a new
     // file beside it and put that in its place once everything went well.
-    const platform::ErrorCode code = platform::BeginReplacement(Settings.OutputFile, replacement_);
-    if (code != 0) {
-      throw EFCreateError(FailureText("Cannot create file", Settings.OutputFile, code));
-    }
+    const platform::ErrorCode code = platform::BeginReplacement(outputFile_, replacement_);
+    if (code != 0) throw EFCreateError(FailureText("Cannot create file", outputFile_, code));
     replacingInput_ = !replacement_.tempPath.empty();
     if (replacingInput_) path = replacement_.tempPath;
   }
@@ -114,24 +103,22 @@ void LineByLineRun::OpenOutput() {
   // Binding drops waiting bytes: what already went to standard output stays there.
   if (output.mode == TextStreamMode::Writing) FlushText(output);
   BindTextFile(output, path);
-  std::int32_t& pending = PendingStreamError();
-  const std::int32_t earlier = std::exchange(pending, 0);
+  PendingStreamErrorSetAside earlierFailure;
   OpenTextWrite(output);
   if (output.mode == TextStreamMode::Writing) {
-    pending = earlier;
     outputFileOpened_ = true;
     return;
   }
-  const std::int32_t code = std::exchange(pending, 0);
+  const std::int32_t code = earlierFailure.TakeOperationError();
   // Later writes would retry the create; standard output is the safe place now.
   BindTextFile(output, "");
-  throw EFCreateError(FailureText("Cannot create file", Settings.OutputFile, code));
+  throw EFCreateError(FailureText("Cannot create file", outputFile_, code));
 }
 
 void LineByLineRun::CreateFilter() {
-  if (Settings.MatchExpression.empty()) return;
+  if (context_.matchExpression.empty()) return;
   filter_ = std::make_unique<TRegExpr>();
-  filter_->SetExpression(Settings.MatchExpression);
+  filter_->SetExpression(context_.matchExpression);
 }
 
 void LineByLineRun::WriteLine(std::string_view text) {
@@ -146,19 +133,18 @@ void LineByLineRun::ShowProgress(std::int64_t linesRead, std::int64_t iteration)
 
 // Every pair in list order, each on the result of the previous one.
 void LineByLineRun::ApplyPairs(bool& keep) {
-  const std::int32_t count = SearchList->Count();
-  for (std::int32_t i = 0; i < count; ++i) {
-    const std::string& search = SearchList->Strings(i);
-    const std::string& replace = ReplaceList->Strings(i);
-    if (Settings.RegexMode) {
-      if (Settings.MatchOnly && !RegexMatches(search, line_)) {
+  for (const SearchReplacePair& pair : context_.pairs) {
+    const std::string& search = pair.search;
+    const std::string& replace = pair.replace;
+    if (context_.searchKind == SearchKind::Expression) {
+      if (context_.matchOnly && !RegexMatches(search, line_)) {
         // A line the -m= filter rejected stays rejected even if every pair matches.
         keep = false;
         return;
       }
       RegexReplaceInto(scratch_, search, line_, replace, true);
       line_.swap(scratch_);
-    } else if (ReplaceAllInto(scratch_, line_, search, replace, Settings.CaseSensitive)) {
+    } else if (ReplaceAllInto(scratch_, line_, search, replace, context_.caseMode)) {
       line_.swap(scratch_);
     }
   }
@@ -175,7 +161,7 @@ void LineByLineRun::ProcessLines() {
     ReadTextLineInto(input, line_);
     SkipLineEnd(input);
     if (!line_.empty() && filter_) keep = filter_->Exec(line_);
-    if (line_.empty() && Settings.MatchOnly) keep = false;
+    if (line_.empty() && context_.matchOnly) keep = false;
     ++linesRead;
     if (!line_.empty()) ApplyPairs(keep);
     if (keep) WriteLine(line_);
@@ -208,7 +194,7 @@ void LineByLineRun::Finish() {
   const platform::ErrorCode code = platform::CommitReplacement(replacement_);
   replacingInput_ = false;
   if (code != 0) {
-    throw EFCreateError(FailureText("Cannot create file", Settings.OutputFile, code));
+    throw EFCreateError(FailureText("Cannot create file", outputFile_, code));
   }
 }
 
@@ -221,8 +207,7 @@ void LineByLineRun::StopReplacingInput() noexcept {
 // The lines written so far reach the output file; the failure on its way is the one
 // reported, not a code that closing leaves behind.
 void LineByLineRun::CleanUpAfterFailure() noexcept {
-  std::int32_t& pending = PendingStreamError();
-  const std::int32_t inFlight = pending;
+  const PendingStreamErrorSetAside failureInFlight;
   if (outputFileOpened_) {
     CloseText(OutputText());
     outputFileOpened_ = false;
@@ -230,27 +215,26 @@ void LineByLineRun::CleanUpAfterFailure() noexcept {
   }
   CloseText(InputText());
   StopReplacingInput();
-  pending = inFlight;
 }
 
 }  // namespace
 
-void RunLineByLine() {
-  if (Settings.InputFile.empty() || !platform::RegularFileExists(Settings.InputFile)) {
+void RunLineByLine(const RunContext& context) {
+  if (context.inputFile.empty() || !platform::RegularFileExists(context.inputFile)) {
     ShowSyntax();
-    FailWith("File not found: " + Settings.InputFile);
+    FailWith("File not found: " + context.inputFile);
   }
-  if (!Settings.Quiet) WriteAndAdvance(Settings.InputFile, kStatusColour);
+  if (!context.quiet) WriteAndAdvance(context.inputFile, kStatusColour);
 
-  LineByLineRun run;
+  LineByLineRun run(context);
   try {
     run.OpenInput();
     run.ChooseOutputFile();
     run.OpenOutput();
     run.CreateFilter();
-    if (!Settings.Header.empty()) run.WriteLine(Settings.Header);
+    if (!context.header.empty()) run.WriteLine(context.header);
     run.ProcessLines();
-    if (!Settings.Footer.empty()) run.WriteLine(Settings.Footer);
+    if (!context.footer.empty()) run.WriteLine(context.footer);
     run.Finish();
   } catch (...) {
     run.CleanUpAfterFailure();

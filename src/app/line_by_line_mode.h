@@ -4,8 +4,10 @@
 
 #include <cstdint>
 
+#include "app/run_context.h"
+
 // How many lines a run processes for a given -n= value: the value itself when it is
 // 1 or more, one line for 0 or less, and no limit for the default (largest) value.
 std::int64_t LinesToProcess(std::int32_t lineLimit);
 
-void RunLineByLine();
+void RunLineByLine(const RunContext& context);

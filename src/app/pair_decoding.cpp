@@ -11,8 +11,6 @@
 
 namespace {
 
-constexpr bool kFolded = false;  // ReplaceAll's flag means case-sensitive
-
 constexpr std::string_view kDoubledBackslash = "\\\\";
 
 // Stand-in for a doubled backslash while the other escapes are decoded: 0x1C and
@@ -71,8 +69,9 @@ std::string DecodeHexEscapes(std::string text, std::string_view prefix,
     // No occurrence can straddle the hit's first byte (a backslash appears in an
     // escape only as its first byte), so the two halves give the whole-text result.
     std::string before =
-        ReplaceAll(std::string_view(text).substr(0, at), escape, produced, kFolded);
-    std::string after = ReplaceAll(std::string_view(text).substr(at), escape, produced, kFolded);
+        ReplaceAll(std::string_view(text).substr(0, at), escape, produced, CaseMode::Folded);
+    std::string after =
+        ReplaceAll(std::string_view(text).substr(at), escape, produced, CaseMode::Folded);
     from = before.size() + produced.size() + 1;
     text = std::move(before);
     text += after;
@@ -83,21 +82,21 @@ std::string DecodeHexEscapes(std::string text, std::string_view prefix,
 std::string DecodePlainEscapes(std::string text) {
   text = DecodeHexEscapes(std::move(text), "\\x", HexByte);
   text = DecodeHexEscapes(std::move(text), "\\s", SpaceRun);
-  text = ReplaceAll(text, "\\r", "\r", kFolded);
-  text = ReplaceAll(text, "\\n", "\n", kFolded);
-  text = ReplaceAll(text, "\\b", "\b", kFolded);
-  text = ReplaceAll(text, "\\t", "\t", kFolded);
-  text = ReplaceAll(text, "\\z", "\x1A", kFolded);
-  text = ReplaceAll(text, "\\'", "'", kFolded);
+  text = ReplaceAll(text, "\\r", "\r", CaseMode::Folded);
+  text = ReplaceAll(text, "\\n", "\n", CaseMode::Folded);
+  text = ReplaceAll(text, "\\b", "\b", CaseMode::Folded);
+  text = ReplaceAll(text, "\\t", "\t", CaseMode::Folded);
+  text = ReplaceAll(text, "\\z", "\x1A", CaseMode::Folded);
+  text = ReplaceAll(text, "\\'", "'", CaseMode::Folded);
   return text;
 }
 
 // Everything after the doubled backslash became the placeholder.
 std::string DecodeWithPlaceholder(std::string text) {
-  text = ReplaceAll(text, "\\!", "\"", kFolded);
-  text = ReplaceAll(text, "\\q", "\"", kFolded);
-  text = ReplaceAll(text, "\\\"", "\"", kFolded);
-  text = ReplaceAll(text, "\\e", "=", kFolded);
+  text = ReplaceAll(text, "\\!", "\"", CaseMode::Folded);
+  text = ReplaceAll(text, "\\q", "\"", CaseMode::Folded);
+  text = ReplaceAll(text, "\\\"", "\"", CaseMode::Folded);
+  text = ReplaceAll(text, "\\e", "=", CaseMode::Folded);
   // The expression engine gets the other escapes as typed.
   if (!Settings.RegexMode) text = DecodePlainEscapes(std::move(text));
   return text;
@@ -116,14 +115,14 @@ std::string DecodeEscapes(std::string_view text) {
   for (std::size_t length = 2;; ++length) {
     std::string placeholder = MakePlaceholder(length);
     if (text.find(placeholder) != std::string_view::npos) continue;
-    std::string decoded = ReplaceAll(text, kDoubledBackslash, placeholder, kFolded);
+    std::string decoded = ReplaceAll(text, kDoubledBackslash, placeholder, CaseMode::Folded);
     std::size_t doubled = CountOccurrences(decoded, placeholder);
     decoded = DecodeWithPlaceholder(std::move(decoded));
     if (CountOccurrences(decoded, placeholder) != doubled) continue;
     // A regular expression keeps the two backslashes: a literal backslash to the
     // engine, one backslash from a template.
     std::string_view backslash = Settings.RegexMode ? kDoubledBackslash : "\\";
-    return ReplaceAll(decoded, placeholder, backslash, true);
+    return ReplaceAll(decoded, placeholder, backslash, CaseMode::Exact);
   }
 }
 

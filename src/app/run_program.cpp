@@ -6,16 +6,17 @@
 
 #include "app/command_line_parser.h"
 #include "app/line_by_line_mode.h"
+#include "app/run_context.h"
 #include "app/screen_messages.h"
 #include "app/settings.h"
 #include "app/whole_file_mode.h"
+#include "base/exceptions.h"
 #include "console/console.h"
 #include "faststrings/fast_strings.h"
-#include "lib/lib.h"
 #include "log/log.h"
+#include "program/program.h"
 #include "regex/regexpr.h"
-#include "text/exceptions.h"
-#include "text/process.h"
+#include "runtime/process.h"
 #include "text/string_list_fast.h"
 
 namespace {
@@ -25,7 +26,7 @@ void StartModules() {
   FastStringsStartUp();
   RegExprStartUp();
   LogStartUp();
-  StringListFastStartUp();
+  // The fast line list has nothing to start.
   ConsoleStartUp();
 }
 
@@ -37,10 +38,11 @@ void ShowScreen() {
 
 void RunSelectedMode() {
   if (Settings.ShowOnly) return;
+  const RunContext context = RunContextFrom(Settings, *SearchList, *ReplaceList);
   if (Settings.LineByLine) {
-    RunLineByLine();
+    RunLineByLine(context);
   } else {
-    RunWholeFile();
+    RunWholeFile(context);
   }
 }
 

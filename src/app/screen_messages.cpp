@@ -4,12 +4,17 @@
 
 #include "app/settings.h"
 #include "console/console.h"
-#include "lib/lib.h"
+#include "program/program.h"
+#include "runtime/process.h"
 #include "text/conversions.h"
-#include "text/process.h"
 #include "text/text_stream.h"
 
 namespace {
+
+// The banner and the syntax lines appear at most once per process, whichever of
+// the run flow, a mode or the error exit asks first.
+bool BannerShown = false;
+bool SyntaxShown = false;
 
 std::string BannerPart() {
   if (!Settings.InputFile.empty()) return FileBaseName(Settings.InputFile);
@@ -103,23 +108,25 @@ const std::vector<std::string>& HelpPageLines() {
       "",
       "Latest version from: https://quorve.example.org/",
       "Feedback: quorve@example.org (subject: quorve feedback)",
+      "",
+      "--keep-eol\tkeep the input's own line ends (LF, CR LF or CR); --unix wins",
   };
   return kLines;
 }
 
 void ShowBanner() {
-  if (Settings.BannerShown) return;
+  if (BannerShown) return;
   WriteStatusLine(BannerText());
-  Settings.BannerShown = true;
+  BannerShown = true;
   if (Settings.Quiet) return;
   for (const std::string& echo : PairEchoTexts()) WriteStatusLine(echo);
 }
 
 void ShowSyntax() {
   ShowBanner();
-  if (Settings.SyntaxShown) return;
+  if (SyntaxShown) return;
   for (const std::string& line : SyntaxTexts()) WriteStatusLine(line);
-  Settings.SyntaxShown = true;
+  SyntaxShown = true;
 }
 
 void ShowHelp() {

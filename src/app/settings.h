@@ -30,9 +30,8 @@ struct TSettings {
   bool DosOutput = false;
   bool RegexMode = false;
   bool MatchOnly = false;
-  bool BannerShown = false;
-  bool SyntaxShown = false;
   bool UnixNewlines = false;
+  bool KeepLineEnds = false;  // --keep-eol
 };
 
 extern TSettings Settings;

@@ -5,9 +5,8 @@
 #include <string_view>
 
 #include "app/screen_messages.h"
-#include "app/settings.h"
 #include "app/whole_text.h"
-#include "lib/oem.h"
+#include "oem/oem.h"
 #include "platform/files.h"
 #include "platform/process.h"
 #include "text/text_stream.h"
@@ -16,30 +15,24 @@ namespace {
 
 // A byte 0 shortens the text without any other sign, and with -w that is the
 // user's own file: always say so, -q or not.
-std::int32_t PairCount() {
-  return std::min(SearchList->Count(), ReplaceList->Count());
-}
-
-void WarnCutInFile(std::size_t offset) {
+void WarnCutInFile(const RunContext& context, std::size_t offset) {
   platform::WriteStandardError("Warning: byte 0 at offset " + std::to_string(offset) + " of \"" +
-                               Settings.InputFile +
+                               context.inputFile +
                                "\": the rest of the text is dropped; -0 keeps it\r\n");
 }
 
 // A byte 0 that a pair produced (or that -0=x00 kept) ends the text when it is
 // split into lines; -0 cannot help there.
-void WarnCutInProcessedText(std::size_t offset) {
+void WarnCutInProcessedText(const RunContext& context, std::size_t offset) {
   platform::WriteStandardError("Warning: byte 0 at offset " + std::to_string(offset) +
-                               " of the processed text of \"" + Settings.InputFile +
+                               " of the processed text of \"" + context.inputFile +
                                "\": the rest of the text is dropped\r\n");
 }
 
-void ApplyAllPairs(std::string& text) {
+void ApplyAllPairs(const RunContext& context, std::string& text) {
   std::string spare;
-  const std::int32_t pairs = PairCount();
-  for (std::int32_t i = 0; i < pairs; ++i) {
-    ApplyPair(text, spare, SearchList->Strings(i), ReplaceList->Strings(i), Settings.CaseSensitive,
-              Settings.RegexMode);
+  for (const SearchReplacePair& pair : context.pairs) {
+    ApplyPair(text, spare, pair.search, pair.replace, context.caseMode, context.searchKind);
   }
 }
 
@@ -47,41 +40,40 @@ void ApplyAllPairs(std::string& text) {
 // text with the file's own line ends, so the text is rewritten with CR LF only
 // once, on the way out. A substitute CR, LF or 0 for byte 0 must be placed after
 // the line ends are settled, so it takes the long way too.
-bool LineEndsCanWaitUntilWriting(std::string_view text) {
-  if (Settings.RegexMode) return false;
-  const char substitute = static_cast<char>(Settings.ZeroSubstitute);
-  if (Settings.ZeroBytesAllowed && (substitute == '\r' || substitute == '\n' || substitute == 0)) {
+bool LineEndsCanWaitUntilWriting(const RunContext& context, std::string_view text) {
+  if (context.searchKind == SearchKind::Expression) return false;
+  const char substitute = static_cast<char>(context.zeroSubstitute);
+  if (context.zeroBytesAllowed && (substitute == '\r' || substitute == '\n' || substitute == 0)) {
     return false;
   }
-  return LineEndsCanWait(text, *SearchList, *ReplaceList);
+  return LineEndsCanWait(text, context.pairs);
 }
 
 }  // namespace
 
-void RunWholeFile() {
-  if (!platform::RegularFileExists(Settings.InputFile)) {
+void RunWholeFile(const RunContext& context) {
+  if (!platform::RegularFileExists(context.inputFile)) {
     ShowSyntax();
-    FailWith("File not found: " + Settings.InputFile);
+    FailWith("File not found: " + context.inputFile);
   }
-  if (Settings.WriteBack) Settings.OutputFile = Settings.InputFile;
+  const std::string& target = context.WholeFileTarget();
 
   std::string text;
-  std::size_t cut = ReadFileText(Settings.InputFile, !Settings.ZeroBytesAllowed, text);
-  if (cut != kNotCut) WarnCutInFile(cut);
-  if (!LineEndsCanWaitUntilWriting(text)) EndLinesWithCrLf(text);
-  if (Settings.ZeroBytesAllowed && Settings.ZeroSubstitute != 0) {
-    SubstituteZeroBytes(text, static_cast<char>(Settings.ZeroSubstitute));
+  std::size_t cut = ReadFileText(context.inputFile, !context.zeroBytesAllowed, text);
+  if (cut != kNotCut) WarnCutInFile(context, cut);
+  if (!LineEndsCanWaitUntilWriting(context, text)) EndLinesWithCrLf(text);
+  if (context.zeroBytesAllowed && context.zeroSubstitute != 0) {
+    SubstituteZeroBytes(text, static_cast<char>(context.zeroSubstitute));
   }
 
-  ApplyAllPairs(text);
-  if (Settings.DosOutput) ToOemInPlace(text);
+  ApplyAllPairs(context, text);
+  if (context.dosOutput) ToOemInPlace(text);
 
-  const std::string_view lineEnd = Settings.UnixNewlines ? "\n" : "\r\n";
-  if (Settings.OutputFile.empty()) {
-    cut = WriteWholeText(OutputText(), Settings.Header, text, Settings.Footer, lineEnd);
+  const std::string_view lineEnd = context.unixNewlines ? "\n" : "\r\n";
+  if (target.empty()) {
+    cut = WriteWholeText(OutputText(), context.header, text, context.footer, lineEnd);
   } else {
-    cut =
-        WriteWholeTextToFile(Settings.OutputFile, Settings.Header, text, Settings.Footer, lineEnd);
+    cut = WriteWholeTextToFile(target, context.header, text, context.footer, lineEnd);
   }
-  if (cut != kNotCut) WarnCutInProcessedText(cut);
+  if (cut != kNotCut) WarnCutInProcessedText(context, cut);
 }

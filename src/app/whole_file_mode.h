@@ -1,4 +1,6 @@
 // The default mode: the whole file as one text, every pair applied to it.
 #pragma once
 
-void RunWholeFile();
+#include "app/run_context.h"
+
+void RunWholeFile(const RunContext& context);

@@ -229,7 +229,7 @@ bool HasLoneCr(std::string_view text) {
 
 std::size_t ReadFileText(const std::string& fileName, bool cutAtZero, std::string& text) {
   {
-    std::unique_ptr<TFileStream> stream = FileStreamOpen(fileName, kOpenReadDenyWrite);
+    std::unique_ptr<TFileStream> stream = FileStreamOpen(fileName);
     ReadWholeStream(*stream, text);
   }
   return cutAtZero ? CutAtFirstZero(text) : kNotCut;
@@ -263,21 +263,19 @@ bool PairStaysWithinLines(std::string_view search, std::string_view replace) {
          replace.find_first_of(kLineBytes) == std::string_view::npos;
 }
 
-bool LineEndsCanWait(std::string_view text, const TStringList& searches,
-                     const TStringList& replaces) {
-  const std::int32_t pairs = std::min(searches.Count(), replaces.Count());
+bool LineEndsCanWait(std::string_view text, const std::vector<SearchReplacePair>& pairs) {
   bool replacementsKeepLines = true;
-  for (std::int32_t i = 0; i < pairs; ++i) {
-    if (!PairStaysWithinLines(searches.Strings(i), replaces.Strings(i))) return false;
-    if (replaces.Strings(i).empty() && !searches.Strings(i).empty()) replacementsKeepLines = false;
+  for (const SearchReplacePair& pair : pairs) {
+    if (!PairStaysWithinLines(pair.search, pair.replace)) return false;
+    if (pair.replace.empty() && !pair.search.empty()) replacementsKeepLines = false;
   }
   const bool lastLineEnded = text.empty() || IsLineBreak(text.back());
   return replacementsKeepLines || (lastLineEnded && !HasLoneCr(text));
 }
 
 void ApplyPair(std::string& text, std::string& spare, std::string_view search,
-               std::string_view replace, bool caseSensitive, bool regexMode) {
-  if (regexMode) {
+               std::string_view replace, CaseMode caseMode, SearchKind kind) {
+  if (kind == SearchKind::Expression) {
     RegexReplaceInto(spare, search, text, replace, true);
     text.swap(spare);
     return;
@@ -286,8 +284,8 @@ void ApplyPair(std::string& text, std::string& spare, std::string_view search,
   // Not longer: in the text's own buffer. Longer: into the spare buffer, which
   // keeps its capacity from one pair to the next.
   if (replace.size() <= search.size()) {
-    ReplaceAllInPlace(text, search, replace, caseSensitive);
-  } else if (ReplaceAllInto(spare, text, search, replace, caseSensitive)) {
+    ReplaceAllInPlace(text, search, replace, caseMode);
+  } else if (ReplaceAllInto(spare, text, search, replace, caseMode)) {
     text.swap(spare);
   }
 }

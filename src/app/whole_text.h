@@ -8,7 +8,10 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
+#include "app/run_context.h"
+#include "faststrings/fast_strings.h"
 #include "text/string_list.h"
 #include "text/text_stream.h"
 
@@ -28,6 +31,7 @@ void SubstituteZeroBytes(std::string& text, char substitute);
 // Without keepZeroBytes the first byte 0 ends the text (its offset is returned);
 // with it every byte 0 becomes substitute, and a substitute CR or LF stays inside
 // its line.
+// The line-list way of loading, kept as the reference the tests compare the passes with.
 std::size_t LoadJoinedText(const std::string& fileName, bool keepZeroBytes, char substitute,
                            std::string& text);
 
@@ -40,12 +44,11 @@ bool PairStaysWithinLines(std::string_view search, std::string_view replace);
 // and a lone LF (the two would become one CR LF) or an unended last line (it would
 // be gone). So every replacement is non-empty, or the text has no lone CR and ends
 // with a line end.
-bool LineEndsCanWait(std::string_view text, const TStringList& searches,
-                     const TStringList& replaces);
+bool LineEndsCanWait(std::string_view text, const std::vector<SearchReplacePair>& pairs);
 
 // Applies one pair to the text. spare is a second buffer that may be swapped in.
 void ApplyPair(std::string& text, std::string& spare, std::string_view search,
-               std::string_view replace, bool caseSensitive, bool regexMode);
+               std::string_view replace, CaseMode caseMode, SearchKind kind);
 
 using ByteSink = std::function<void(std::string_view)>;
 

@@ -16,9 +16,9 @@ void ConsoleStartUp() {
 }
 
 void WriteInPlace(std::string_view text, int colour) {
-  platform::ConsoleWriteRow(text, ForegroundOf(colour), false);
+  platform::ConsoleWriteRow(text, ForegroundOf(colour), platform::AfterRow::StayOnRow);
 }
 
 void WriteAndAdvance(std::string_view text, int colour) {
-  platform::ConsoleWriteRow(text, ForegroundOf(colour), true);
+  platform::ConsoleWriteRow(text, ForegroundOf(colour), platform::AfterRow::NextRow);
 }

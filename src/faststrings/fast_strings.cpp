@@ -2,9 +2,9 @@
 
 #include <cstring>
 
+#include "base/exceptions.h"
 #include "faststrings/window_scan.h"
 #include "platform/system.h"
-#include "text/exceptions.h"
 
 namespace {
 
@@ -101,8 +101,9 @@ std::size_t BytePosNoCase(std::string_view text, char c, std::int64_t start) {
   return 0;
 }
 
-std::size_t BytePos(char c, std::string_view text, bool ignoreCase, std::int64_t start) {
-  return ignoreCase ? BytePosNoCase(text, c, start) : BytePosExact(text, c, start);
+std::size_t BytePos(char c, std::string_view text, CaseMode caseMode, std::int64_t start) {
+  return caseMode == CaseMode::Folded ? BytePosNoCase(text, c, start)
+                                      : BytePosExact(text, c, start);
 }
 
 void CopyBytes(const char* source, char* destination, std::size_t count) {

@@ -15,6 +15,10 @@ std::array<std::uint8_t, 256> MakeUpperTable(platform::CodePage codePage);
 // Builds UpperTable for the active code page.
 void FastStringsStartUp();
 
+// Whether a search tells letter case apart (Exact) or folds both sides through
+// UpperTable (Folded).
+enum class CaseMode { Exact, Folded };
+
 using SkipTable = std::array<std::int32_t, 256>;
 
 // Raise Exception "BufferLen is 0" when n is 0 (the table is left alone).
@@ -35,6 +39,7 @@ std::size_t SkipPos(std::string_view text, std::string_view pattern, std::size_t
 
 std::size_t BytePosExact(std::string_view text, char c, std::int64_t start);
 std::size_t BytePosNoCase(std::string_view text, char c, std::int64_t start);
-std::size_t BytePos(char c, std::string_view text, bool ignoreCase, std::int64_t start);
+std::size_t BytePos(char c, std::string_view text, CaseMode caseMode, std::int64_t start);
 
+// Named by the design; the tool itself does not call it (tests do).
 void CopyBytes(const char* source, char* destination, std::size_t count);

@@ -6,10 +6,10 @@
 #include <new>
 #include <stdexcept>
 
+#include "base/exceptions.h"
 #include "faststrings/fast_strings.h"
 #include "faststrings/window_scan.h"
 #include "platform/byte_buffer.h"
-#include "text/exceptions.h"
 
 namespace {
 
@@ -132,12 +132,12 @@ bool Searchable(std::string_view source, std::string_view search) {
 // vector compare possible); the scan points at the table, so this stays where
 // it was built.
 struct PreparedSearch {
-  PreparedSearch(std::string_view search, bool caseSensitive) {
+  PreparedSearch(std::string_view search, CaseMode caseMode) {
     const auto m = static_cast<std::int32_t>(search.size());
-    scan = caseSensitive ? PrepareExactScan(search.data(), m, table)
-                         : PrepareFoldedScan(search.data(), m, table);
+    scan = caseMode == CaseMode::Exact ? PrepareExactScan(search.data(), m, table)
+                                       : PrepareFoldedScan(search.data(), m, table);
     if (scan.vectorised) return;
-    if (caseSensitive) {
+    if (caseMode == CaseMode::Exact) {
       MakeSkipTable(search.data(), m, table);
     } else {
       MakeSkipTableNoCase(search.data(), m, table);
@@ -153,9 +153,9 @@ struct PreparedSearch {
 }  // namespace
 
 bool ReplaceAllInto(std::string& output, std::string_view source, std::string_view search,
-                    std::string_view replace, bool caseSensitive) {
+                    std::string_view replace, CaseMode caseMode) {
   if (!Searchable(source, search)) return false;
-  PreparedSearch prepared(search, caseSensitive);
+  PreparedSearch prepared(search, caseMode);
   const PatternScan& scan = prepared.scan;
   const char* read = source.data();
   const char* end = read + source.size();
@@ -174,15 +174,15 @@ bool ReplaceAllInto(std::string& output, std::string_view source, std::string_vi
 }
 
 bool ReplaceAllInPlace(std::string& text, std::string_view search, std::string_view replace,
-                       bool caseSensitive) {
+                       CaseMode caseMode) {
   if (replace.size() > search.size()) {
     std::string result;
-    if (!ReplaceAllInto(result, text, search, replace, caseSensitive)) return false;
+    if (!ReplaceAllInto(result, text, search, replace, caseMode)) return false;
     text.swap(result);
     return true;
   }
   if (!Searchable(text, search)) return false;
-  PreparedSearch prepared(search, caseSensitive);
+  PreparedSearch prepared(search, caseMode);
   const PatternScan& scan = prepared.scan;
   const std::size_t m = search.size();
   char* const base = text.data();
@@ -214,9 +214,9 @@ bool ReplaceAllInPlace(std::string& text, std::string_view search, std::string_v
 }
 
 std::string ReplaceAll(std::string_view source, std::string_view search, std::string_view replace,
-                       bool caseSensitive) {
+                       CaseMode caseMode) {
   std::string result;
-  if (!ReplaceAllInto(result, source, search, replace, caseSensitive)) {
+  if (!ReplaceAllInto(result, source, search, replace, caseMode)) {
     try {
       return std::string(source);
     } catch (const std::bad_alloc&) {

@@ -1,18 +1,20 @@
 // Replace every occurrence, left to right, without overlap; the inserted text is
-// never scanned again. The flag means case-sensitive.
+// never scanned again.
 #pragma once
 
 #include <string>
 #include <string_view>
 
+#include "faststrings/fast_strings.h"
+
 std::string ReplaceAll(std::string_view source, std::string_view search, std::string_view replace,
-                       bool caseSensitive);
+                       CaseMode caseMode);
 
 // The same into a caller's buffer (its capacity is reused; source must not alias it).
 // Returns false, leaving output untouched, when nothing was found; output then
 // does not hold the result.
 bool ReplaceAllInto(std::string& output, std::string_view source, std::string_view search,
-                    std::string_view replace, bool caseSensitive);
+                    std::string_view replace, CaseMode caseMode);
 
 // The same in the text's own buffer, for a replacement no longer than the search
 // (whole-file mode: no second buffer of the file's size). A longer replacement
@@ -20,4 +22,4 @@ bool ReplaceAllInto(std::string& output, std::string_view source, std::string_vi
 // leaving text untouched, when nothing was found. search and replace must not
 // point into text.
 bool ReplaceAllInPlace(std::string& text, std::string_view search, std::string_view replace,
-                       bool caseSensitive);
+                       CaseMode caseMode);

@@ -4,12 +4,13 @@
 #include <exception>
 #include <new>
 #include <string>
+#include <utility>
 
-#include "lib/lib.h"
+#include "base/exceptions.h"
 #include "platform/files.h"
 #include "platform/system.h"
-#include "text/exceptions.h"
-#include "text/process.h"
+#include "program/program.h"
+#include "runtime/process.h"
 #include "text/text_stream.h"
 
 std::string LogFolder = platform::CurrentFolderPrefix();
@@ -28,22 +29,8 @@ namespace {
 constexpr std::string_view kWebRoot = "http://localhost/";
 constexpr std::string_view kMonthlyCategories = "tab,log,err";
 constexpr std::string_view kEventTimeFormat = "yyyy-mm-dd hh:nn:ss";
-constexpr std::int32_t kInvalidFileNameCode = 3;
 
 enum CacheMode : unsigned char { kAllLines = 0, kFilteredLines = 1 };
-
-// The logger must neither consume nor leave behind a pending stream code: a code
-// from the run belongs to the failure report, and one of its own to nobody.
-class PendingStreamErrorKeeper {
- public:
-  PendingStreamErrorKeeper() : saved_(PendingStreamError()) { PendingStreamError() = 0; }
-  ~PendingStreamErrorKeeper() { PendingStreamError() = saved_; }
-  PendingStreamErrorKeeper(const PendingStreamErrorKeeper&) = delete;
-  PendingStreamErrorKeeper& operator=(const PendingStreamErrorKeeper&) = delete;
-
- private:
-  std::int32_t saved_;
-};
 
 std::string ProgramFolderName() {
   return Token(ProgramFolder, -2, FolderSeparator(ProgramFolder));
@@ -53,7 +40,7 @@ std::string ProgramFolderName() {
 // standard output, which a log must never write to.
 void OpenForAdding(TextStream& stream, const std::string& fileName) {
   if (fileName.empty()) {
-    throw EInOutError(IoErrorMessage(kInvalidFileNameCode), kInvalidFileNameCode);
+    throw EInOutError(IoErrorMessage(platform::kPathNotFound), platform::kPathNotFound);
   }
   BindTextFile(stream, fileName);
   if (platform::RegularFileExists(fileName)) {
@@ -134,39 +121,29 @@ void AppendNumber(std::string& out, int value, std::size_t width) {
 // The number a run of one format letter stands for, and its zero-padded width.
 bool FieldOf(char letter, std::size_t run, const platform::LocalDateTime& when, int& value,
              std::size_t& width) {
-  const std::size_t padded = run >= 2 ? 2 : 0;
-  switch (letter) {
-    case 'y':
-      value = run >= 3 ? when.year : when.year % 100;
-      width = run >= 3 ? 4 : 2;
-      return true;
-    case 'm':
-      value = when.month;
-      width = padded;
-      return true;
-    case 'd':
-      value = when.day;
-      width = padded;
-      return true;
-    case 'h':
-      value = when.hour;
-      width = padded;
-      return true;
-    case 'n':
-      value = when.minute;
-      width = padded;
-      return true;
-    case 's':
-      value = when.second;
-      width = padded;
-      return true;
-    case 'z':
-      value = when.millisecond;
-      width = run >= 2 ? 3 : 0;
-      return true;
-    default:
-      return false;
+  // Letters whose run of two or more means two digits.
+  static constexpr std::pair<char, int platform::LocalDateTime::*> kTwoDigitFields[] = {
+      {'m', &platform::LocalDateTime::month},  {'d', &platform::LocalDateTime::day},
+      {'h', &platform::LocalDateTime::hour},   {'n', &platform::LocalDateTime::minute},
+      {'s', &platform::LocalDateTime::second},
+  };
+  for (const auto& [fieldLetter, field] : kTwoDigitFields) {
+    if (letter != fieldLetter) continue;
+    value = when.*field;
+    width = run >= 2 ? 2 : 0;
+    return true;
   }
+  if (letter == 'y') {
+    value = run >= 3 ? when.year : when.year % 100;
+    width = run >= 3 ? 4 : 2;
+    return true;
+  }
+  if (letter == 'z') {
+    value = when.millisecond;
+    width = run >= 2 ? 3 : 0;
+    return true;
+  }
+  return false;
 }
 
 std::string PlainDateTime(const platform::LocalDateTime& when) {
@@ -258,7 +235,9 @@ std::string TLog::MakeFileName(std::string_view category, std::string_view quali
 
 void TLog::SaveCache(TStringList& cache, const std::string& fileName, unsigned char mode) {
   if (cache.Count() == 0) return;
-  const PendingStreamErrorKeeper keeper;
+  // Neither consume nor leave behind a pending code: one from the run belongs to
+  // the failure report, and one of the logger's own to nobody.
+  const PendingStreamErrorSetAside runFailure;
   TextStream stream;
   std::string failure;
   try {
@@ -282,7 +261,9 @@ void WriteEvent(std::string_view source, std::string_view message) {
   if (source.empty() && message.empty()) return;
   std::unique_lock<TCriticalSection> hold;
   if (EventLock) hold = std::unique_lock<TCriticalSection>(*EventLock);
-  const PendingStreamErrorKeeper keeper;
+  // Neither consume nor leave behind a pending code: one from the run belongs to
+  // the failure report, and one of the logger's own to nobody.
+  const PendingStreamErrorSetAside runFailure;
   TextStream stream;
   try {
     OpenForAdding(stream, EventFile);

@@ -9,10 +9,13 @@ namespace platform {
 void ConsoleStartUp();
 bool ConsoleAvailable();
 
-// Writes text over the cursor's row in a console colour (0..15); with advance the
-// cursor then moves to the start of the next row, otherwise it stays on the row.
+// Where the cursor goes once a row is written.
+enum class AfterRow { StayOnRow, NextRow };
+
+// Writes text over the cursor's row in a console colour (0..15), then leaves the
+// cursor at the start of that row or of the next one.
 // Control bytes in the text show as a visible placeholder and never reach the
 // terminal raw.
-void ConsoleWriteRow(std::string_view text, int colour, bool advance);
+void ConsoleWriteRow(std::string_view text, int colour, AfterRow after);
 
 }  // namespace platform

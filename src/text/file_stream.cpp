@@ -91,8 +91,7 @@ void TFileStream::Commit() {
   }
 }
 
-std::unique_ptr<TFileStream> FileStreamOpen(const std::string& fileName,
-                                            std::uint16_t /*openMode*/) {
+std::unique_ptr<TFileStream> FileStreamOpen(const std::string& fileName) {
   platform::ReplacementFile file;
   const platform::ErrorCode code = platform::OpenForReading(fileName, file.handle);
   if (code != 0) throw EFOpenError(FileMessage("Cannot open file", fileName, code));

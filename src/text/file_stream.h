@@ -7,11 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include "base/exceptions.h"
 #include "platform/files.h"
-#include "text/exceptions.h"
-
-constexpr std::uint16_t kOpenReadDenyWrite = 0x20;
-constexpr std::uint16_t kCreateFile = 0xFFFF;
 
 // A read that failed part-way: loading goes no further rather than taking a
 // shortened text for the whole file.
@@ -38,7 +35,7 @@ class TFileStream {
   platform::ErrorCode ReadFailure() const { return readFailure_; }
 
  protected:
-  friend std::unique_ptr<TFileStream> FileStreamOpen(const std::string&, std::uint16_t);
+  friend std::unique_ptr<TFileStream> FileStreamOpen(const std::string&);
   friend std::unique_ptr<TFileStream> FileStreamCreate(const std::string&);
   TFileStream() = default;
   platform::ReplacementFile file_;
@@ -47,8 +44,9 @@ class TFileStream {
   platform::ErrorCode readFailure_ = 0;
 };
 
+// Opens the file for reading; others may read it meanwhile but not write it.
 // EFOpenError "Cannot open file "%s". %s" when the file cannot be opened.
-std::unique_ptr<TFileStream> FileStreamOpen(const std::string& fileName, std::uint16_t openMode);
+std::unique_ptr<TFileStream> FileStreamOpen(const std::string& fileName);
 // Creates the file (through a replacement beside it, see platform::BeginReplacement);
 // EFCreateError "Cannot create file "%s". %s" when it cannot be created.
 std::unique_ptr<TFileStream> FileStreamCreate(const std::string& fileName);

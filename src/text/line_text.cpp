@@ -99,7 +99,7 @@ void SplitIntoLines(TStringList& list, std::string_view text) {
 }
 
 void LoadLines(TStringList& list, const std::string& fileName) {
-  auto stream = FileStreamOpen(fileName, kOpenReadDenyWrite);
+  auto stream = FileStreamOpen(fileName);
   UpdateScope update(list);
   const TFileBytes bytes = ReadRemaining(*stream);
   SplitIntoLines(list, bytes.View());

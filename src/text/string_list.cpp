@@ -4,7 +4,7 @@
 #include <utility>
 
 #include "text/conversions.h"
-#include "text/exceptions.h"
+#include "base/exceptions.h"
 
 namespace {
 

@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <utility>
 
+#include "base/exceptions.h"
 #include "faststrings/fast_strings.h"
 #include "platform/byte_buffer.h"
 #include "text/conversions.h"
-#include "text/exceptions.h"
 #include "text/line_text.h"
 
 namespace {
@@ -14,7 +14,7 @@ namespace {
 // The bytes before the first "=", when there are any; a line without "=" or
 // starting with it has no name part.
 bool NamePartOf(std::string_view line, std::string_view& name) {
-  const std::size_t equals = BytePos('=', line, false, 1);
+  const std::size_t equals = BytePos('=', line, CaseMode::Exact, 1);
   if (equals <= 1) return false;
   name = line.substr(0, equals - 1);
   return true;
@@ -26,7 +26,7 @@ TStringListFast::TStringListFast() = default;
 TStringListFast::~TStringListFast() = default;
 
 void TStringListFast::LoadFromFileNul(const std::string& fileName, char substitute) {
-  auto stream = FileStreamOpen(fileName, kOpenReadDenyWrite);
+  auto stream = FileStreamOpen(fileName);
   UpdateScope update(*this);
   TFileBytes bytes = ReadRemaining(*stream);
   Clear();
@@ -190,5 +190,3 @@ void TStringListFast::Sort() {
   if (FAssigning || Sorted()) return;
   TStringList::Sort();
 }
-
-void StringListFastStartUp() {}

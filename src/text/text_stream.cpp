@@ -2,8 +2,9 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
-#include "text/exceptions.h"
+#include "base/exceptions.h"
 #include "text/line_text.h"
 
 namespace {
@@ -244,25 +245,34 @@ std::int32_t& PendingStreamError() {
   return code;
 }
 
+std::int32_t TakePendingStreamError() {
+  return std::exchange(PendingStreamError(), 0);
+}
+
+PendingStreamErrorSetAside::PendingStreamErrorSetAside() : earlier_(TakePendingStreamError()) {}
+
+PendingStreamErrorSetAside::~PendingStreamErrorSetAside() {
+  PendingStreamError() = earlier_;
+}
+
+std::int32_t PendingStreamErrorSetAside::TakeOperationError() {
+  return TakePendingStreamError();
+}
+
 std::string IoErrorMessage(std::int32_t code) {
-  switch (code) {
-    case 2:
-      return "File not found";
-    case 3:
-      return "Invalid filename";
-    case 4:
-      return "Too many open files";
-    case 5:
-      return "File access denied";
-    case 100:
-      return "Read beyond end of file";
-    case 101:
-      return "Disk full";
-    case 106:
-      return "Invalid numeric input";
-    default:
-      return "I/O error " + std::to_string(code);
+  static constexpr std::pair<platform::ErrorCode, std::string_view> kMessages[] = {
+      {platform::kFileNotFound, "File not found"},
+      {platform::kPathNotFound, "Invalid filename"},
+      {platform::kTooManyOpenFiles, "Too many open files"},
+      {platform::kAccessDenied, "File access denied"},
+      {platform::kReadBeyondEnd, "Read beyond end of file"},
+      {platform::kDiskFull, "Disk full"},
+      {platform::kInvalidNumericInput, "Invalid numeric input"},
+  };
+  for (const auto& [known, message] : kMessages) {
+    if (code == known) return std::string(message);
   }
+  return "I/O error " + std::to_string(code);
 }
 
 void BindTextFile(TextStream& stream, std::string_view name) {
@@ -412,9 +422,8 @@ void CloseText(TextStream& stream) {
 }
 
 void CheckStreamError() {
-  const std::int32_t code = PendingStreamError();
+  const std::int32_t code = TakePendingStreamError();
   if (code == 0) return;
-  PendingStreamError() = 0;
   throw EInOutError(IoErrorMessage(code), code);
 }
 

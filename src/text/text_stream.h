@@ -34,6 +34,27 @@ TextStream& ErrorText();
 
 // Pending failure code of this thread, 0 when none.
 std::int32_t& PendingStreamError();
+// The pending code, cleared (0 when none).
+std::int32_t TakePendingStreamError();
+
+// Sets the pending code aside while an operation runs whose own failure must be
+// seen alone (an open about to be reported, the logger's own writes, the clean-up
+// after a failure), and puts it back at the end of the scope: the earlier failure
+// came first and belongs to the report. A code the operation leaves and nobody
+// takes is dropped then.
+class PendingStreamErrorSetAside {
+ public:
+  PendingStreamErrorSetAside();
+  ~PendingStreamErrorSetAside();
+  PendingStreamErrorSetAside(const PendingStreamErrorSetAside&) = delete;
+  PendingStreamErrorSetAside& operator=(const PendingStreamErrorSetAside&) = delete;
+
+  // The code the operation left (0 when none), cleared.
+  std::int32_t TakeOperationError();
+
+ private:
+  std::int32_t earlier_;
+};
 // Message of the I/O failure table for a code.
 std::string IoErrorMessage(std::int32_t code);
 
@@ -41,6 +62,7 @@ void BindTextFile(TextStream& stream, std::string_view name);
 void OpenTextRead(TextStream& stream);
 void OpenTextWrite(TextStream& stream);
 void OpenTextAppend(TextStream& stream);
+// Named by the design; the tool itself reads with ReadTextLineInto.
 std::string ReadTextLine(TextStream& stream);
 // The same into a caller's buffer, reusing its capacity (no allocation per line).
 void ReadTextLineInto(TextStream& stream, std::string& line);

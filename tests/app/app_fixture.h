@@ -4,16 +4,14 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <fstream>
 #include <memory>
-#include <random>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "app/settings.h"
 #include "faststrings/fast_strings.h"
+#include "support/temp_folder.h"
 
 namespace apptest {
 
@@ -47,36 +45,9 @@ class AppTest : public ::testing::Test {
   }
 };
 
-// A fresh folder made the current directory for the test's lifetime.
-class ScratchFolder {
- public:
-  ScratchFolder() : previous_(std::filesystem::current_path()) {
-    std::random_device seed;
-    path_ = std::filesystem::temp_directory_path() / ("quorve-app-" + std::to_string(seed()));
-    std::filesystem::create_directories(path_);
-    path_ = std::filesystem::canonical(path_);
-    std::filesystem::current_path(path_);
-  }
-  ~ScratchFolder() {
-    std::error_code ignored;
-    std::filesystem::current_path(previous_, ignored);
-    std::filesystem::permissions(path_, std::filesystem::perms::owner_all,
-                                 std::filesystem::perm_options::add, ignored);
-    std::filesystem::remove_all(path_, ignored);
-  }
-  ScratchFolder(const ScratchFolder&) = delete;
-  ScratchFolder& operator=(const ScratchFolder&) = delete;
-
-  const std::filesystem::path& path() const { return path_; }
-  std::string Full(const std::string& name) const { return (path_ / name).string(); }
-  void Write(const std::string& name, const std::string& bytes) const {
-    std::ofstream out(path_ / name, std::ios::binary | std::ios::trunc);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-  }
-
- private:
-  std::filesystem::path previous_;
-  std::filesystem::path path_;
+// The shared temporary folder, made the current directory for the test's lifetime.
+struct ScratchFolder : test_support::TempFolder {
+  test_support::CurrentFolderScope current{path()};
 };
 
 }  // namespace apptest

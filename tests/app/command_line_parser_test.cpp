@@ -40,6 +40,7 @@ const std::vector<FlagCase>& FlagCases() {
       {{"/0", "-0", "--zero"}, &TSettings::ZeroBytesAllowed, false},
       {{"/m", "-m", "--match"}, &TSettings::MatchOnly, false},
       {{"--unix", "--unixformat"}, &TSettings::UnixNewlines, false},
+      {{"--keep-eol"}, &TSettings::KeepLineEnds, false},
       {{"/q", "-q", "--quiet"}, &TSettings::Quiet, true},
       {{"?", "/?", "-?", "--help"}, &TSettings::HelpRequested, true},
   };
@@ -98,7 +99,7 @@ TEST_F(ParserTest, NearMissesOfFlagsAreFileNames) {
     SCOPED_TRACE(argument);
     Settings = TSettings{};
     ParseArguments({argument});
-    EXPECT_EQ(Settings.InputFile, folder.Full(argument));
+    EXPECT_EQ(Settings.InputFile, (folder / argument));
     EXPECT_FALSE(Settings.DosOutput || Settings.UnixNewlines || Settings.CaseSensitive ||
                  Settings.Quiet);
   }
@@ -166,7 +167,7 @@ TEST_F(ParserTest, MatchExpressionIsTakenVerbatim) {
 TEST_F(ParserTest, OutputOptionExpandsToAFullPath) {
   ScratchFolder folder;
   ParseArguments({"-o=sub/../out.txt"});
-  EXPECT_EQ(Settings.OutputFile, folder.Full("out.txt"));
+  EXPECT_EQ(Settings.OutputFile, (folder / "out.txt"));
   ParseArguments({"--OUT=/abs/./x.txt"});
   EXPECT_EQ(Settings.OutputFile, platform::FullPathOf("/abs/x.txt"));
 }
@@ -266,8 +267,8 @@ TEST_F(ParserTest, FixedSetsIgnoreRegexModeAndAreNotDecoded) {
 TEST_F(ParserTest, PlainArgumentsFillInputThenOutputAsFullPaths) {
   ScratchFolder folder;
   ParseArguments({"in.txt", "-c", "./sub/../out.txt"});
-  EXPECT_EQ(Settings.InputFile, folder.Full("in.txt"));
-  EXPECT_EQ(Settings.OutputFile, folder.Full("out.txt"));
+  EXPECT_EQ(Settings.InputFile, (folder / "in.txt"));
+  EXPECT_EQ(Settings.OutputFile, (folder / "out.txt"));
   EXPECT_TRUE(Settings.CaseSensitive);
   Settings = TSettings{};
   ParseArguments({"/data/../data/./pets.txt"});
@@ -277,8 +278,8 @@ TEST_F(ParserTest, PlainArgumentsFillInputThenOutputAsFullPaths) {
 TEST_F(ParserTest, OutputOptionLeavesTheInputSlotToThePlainArgument) {
   ScratchFolder folder;
   ParseArguments({"-o=out.txt", "in.txt"});
-  EXPECT_EQ(Settings.InputFile, folder.Full("in.txt"));
-  EXPECT_EQ(Settings.OutputFile, folder.Full("out.txt"));
+  EXPECT_EQ(Settings.InputFile, (folder / "in.txt"));
+  EXPECT_EQ(Settings.OutputFile, (folder / "out.txt"));
 }
 
 using ParserDeathTest = ParserTest;

@@ -10,7 +10,7 @@
 
 #include "app/settings.h"
 #include "app_fixture.h"
-#include "text/exceptions.h"
+#include "base/exceptions.h"
 
 namespace apptest {
 namespace {
@@ -163,7 +163,7 @@ TEST_F(DecodingTest, FileTextOrGivesTheContentWithCrLfAfterEveryLine) {
   std::filesystem::create_directory(folder.path() / "dir");
   EXPECT_EQ(FileTextOr("lf.txt"), "one\r\ntwo\r\n");
   EXPECT_EQ(FileTextOr("crlf.txt"), "one\r\ntwo\r\n");
-  EXPECT_EQ(FileTextOr(folder.Full("crlf.txt")), "one\r\ntwo\r\n");
+  EXPECT_EQ(FileTextOr(folder / "crlf.txt"), "one\r\ntwo\r\n");
   EXPECT_EQ(FileTextOr("empty.txt"), "");
   EXPECT_EQ(FileTextOr("missing.txt"), "missing.txt");
   EXPECT_EQ(FileTextOr("dir"), "dir");

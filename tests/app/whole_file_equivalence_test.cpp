@@ -34,10 +34,7 @@ std::size_t SplitAndEndLines(std::string& text, std::string_view lineEnd) {
   return cut;
 }
 
-std::string ReadBytes(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
+using test_support::ReadFile;
 
 std::string RandomText(std::mt19937& rng, const std::string& alphabet, std::size_t maxLength) {
   std::uniform_int_distribution<std::size_t> length(0, maxLength);
@@ -81,7 +78,7 @@ class WholeFileEquivalenceTest : public apptest::AppTest {
 TEST_F(WholeFileEquivalenceTest, LoadMatchesListLoadAndJoin) {
   for (int round = 0; round < 1500; ++round) {
     const std::string bytes = RandomText(rng_, kFileAlphabet, 24);
-    const std::string file = folder_.Full(Fresh("in"));
+    const std::string file = folder_ / Fresh("in");
     folder_.Write(file, bytes);
     const bool keepZero = round % 2 == 1;
     const char substitute = RandomSubstitute(rng_);
@@ -116,12 +113,12 @@ TEST_F(WholeFileEquivalenceTest, PairsMatchReplaceAllInSequence) {
     std::string text = RandomText(rng_, kFileAlphabet, 30);
     std::string expected = text;
     std::string spare;
-    const bool caseSensitive = round % 2 == 0;
+    const CaseMode caseMode = round % 2 == 0 ? CaseMode::Exact : CaseMode::Folded;
     for (int i = pairCount(rng_); i > 0; --i) {
       const std::string search = RandomText(rng_, kPairAlphabet, 3);
       const std::string replace = RandomText(rng_, kPairAlphabet, 5);
-      expected = ReplaceAll(expected, search, replace, caseSensitive);
-      ApplyPair(text, spare, search, replace, caseSensitive, false);
+      expected = ReplaceAll(expected, search, replace, caseMode);
+      ApplyPair(text, spare, search, replace, caseMode, SearchKind::Literal);
       ASSERT_EQ(text, expected) << testing::PrintToString(search) << " -> "
                                 << testing::PrintToString(replace);
     }
@@ -133,51 +130,51 @@ TEST_F(WholeFileEquivalenceTest, PairsMatchReplaceAllInSequence) {
 TEST_F(WholeFileEquivalenceTest, WholeRunMatchesListPathForEveryWayOfWriting) {
   std::uniform_int_distribution<int> coin(0, 1);
   for (int round = 0; round < 400; ++round) {
-    const std::string input = folder_.Full(Fresh("in"));
+    const std::string input = folder_ / Fresh("in");
     folder_.Write(input, RandomText(rng_, kFileAlphabet, 40));
     const bool keepZero = coin(rng_) == 1;
     const char substitute = RandomSubstitute(rng_);
-    const bool caseSensitive = coin(rng_) == 1;
+    const CaseMode caseMode = coin(rng_) == 1 ? CaseMode::Exact : CaseMode::Folded;
     const std::string search = RandomText(rng_, kPairAlphabet, 2);
     const std::string replace = RandomText(rng_, kPairAlphabet, 3);
     const std::string header = coin(rng_) ? RandomText(rng_, kFileAlphabet, 4) : "";
     const std::string footer = coin(rng_) ? RandomText(rng_, kFileAlphabet, 4) : "";
 
     TStringListFast list;
-    SplitIntoLines(list, ReplaceAll(ListLoadAndJoin(input, keepZero, substitute), search, replace,
-                                    caseSensitive));
+    SplitIntoLines(
+        list, ReplaceAll(ListLoadAndJoin(input, keepZero, substitute), search, replace, caseMode));
     if (!header.empty()) list.Insert(0, header);
     if (!footer.empty()) list.Add(footer);
 
     std::string text;
     std::string spare;
     LoadJoinedText(input, keepZero, substitute, text);
-    ApplyPair(text, spare, search, replace, caseSensitive, false);
+    ApplyPair(text, spare, search, replace, caseMode, SearchKind::Literal);
 
     for (const std::string lineEnd : {"\r\n", "\n"}) {
       const bool unix = lineEnd == "\n";
-      SCOPED_TRACE(testing::PrintToString(ReadBytes(input)) + " pair " +
+      SCOPED_TRACE(testing::PrintToString(ReadFile(input)) + " pair " +
                    testing::PrintToString(search) + "=" + testing::PrintToString(replace) +
                    " header " + testing::PrintToString(header) + " footer " +
                    testing::PrintToString(footer) + (unix ? " unix" : ""));
 
-      const std::string expectedFile = folder_.Full(Fresh("expected"));
+      const std::string expectedFile = folder_ / Fresh("expected");
       if (unix) {
         list.SaveToFileLF(expectedFile);
       } else {
         SaveLines(list, expectedFile);
       }
-      const std::string actualFile = folder_.Full(Fresh("actual"));
+      const std::string actualFile = folder_ / Fresh("actual");
       ASSERT_EQ(WriteWholeTextToFile(actualFile, header, text, footer, lineEnd), FirstZero(text));
-      ASSERT_EQ(ReadBytes(actualFile), ReadBytes(expectedFile));
+      ASSERT_EQ(ReadFile(actualFile), ReadFile(expectedFile));
 
-      const std::string streamFile = folder_.Full(Fresh("stream"));
+      const std::string streamFile = folder_ / Fresh("stream");
       TextStream stream;
       BindTextFile(stream, streamFile);
       OpenTextWrite(stream);
       ASSERT_EQ(WriteWholeText(stream, header, text, footer, lineEnd), FirstZero(text));
       CloseText(stream);
-      ASSERT_EQ(ReadBytes(streamFile), (unix ? list.GetTextLF() : JoinLines(list)) + "\r\n");
+      ASSERT_EQ(ReadFile(streamFile), (unix ? list.GetTextLF() : JoinLines(list)) + "\r\n");
     }
   }
 }
@@ -192,30 +189,29 @@ TEST_F(WholeFileEquivalenceTest, PairsBeforeLineEndsAreSettledGiveTheSameLines) 
   int compared = 0;
   for (int round = 0; round < 800; ++round) {
     const std::string bytes = RandomText(rng_, kFileAlphabet, 40);
-    const std::string input = folder_.Full(Fresh("in"));
+    const std::string input = folder_ / Fresh("in");
     folder_.Write(input, bytes);
     const bool keepZero = coin(rng_) == 1;
     const char substitute = coin(rng_) ? 'z' : '\x01';
-    const bool caseSensitive = coin(rng_) == 1;
+    const CaseMode caseMode = coin(rng_) == 1 ? CaseMode::Exact : CaseMode::Folded;
     const std::string lineEnd = coin(rng_) ? "\r\n" : "\n";
-    TStringList searches;
-    TStringList replaces;
+    std::vector<SearchReplacePair> pairs;
     for (int i = pairCount(rng_); i > 0; --i) {
-      searches.Add(RandomText(rng_, lineLocalAlphabet, 3));
-      replaces.Add(RandomText(rng_, lineLocalAlphabet, 4));
+      pairs.push_back(
+          {RandomText(rng_, lineLocalAlphabet, 3), RandomText(rng_, lineLocalAlphabet, 4)});
     }
 
     std::string text;
     ASSERT_EQ(ReadFileText(input, !keepZero, text), keepZero ? kNotCut : FirstZero(bytes));
     if (keepZero) SubstituteZeroBytes(text, substitute);
-    if (!LineEndsCanWait(text, searches, replaces)) continue;
+    if (!LineEndsCanWait(text, pairs)) continue;
     ++compared;
 
     std::string joined = ListLoadAndJoin(input, keepZero, substitute);
     std::string spare;
-    for (std::int32_t i = 0; i < searches.Count(); ++i) {
-      joined = ReplaceAll(joined, searches.Strings(i), replaces.Strings(i), caseSensitive);
-      ApplyPair(text, spare, searches.Strings(i), replaces.Strings(i), caseSensitive, false);
+    for (const SearchReplacePair& pair : pairs) {
+      joined = ReplaceAll(joined, pair.search, pair.replace, caseMode);
+      ApplyPair(text, spare, pair.search, pair.replace, caseMode, SearchKind::Literal);
     }
     TStringListFast list;
     SplitIntoLines(list, joined);
@@ -253,13 +249,8 @@ TEST_F(WholeFileEquivalenceTest, LineEndsWaitOnlyForPairsThatCannotJoinLines) {
   };
   // clang-format on
   for (const auto& c : cases) {
-    TStringList searches;
-    TStringList replaces;
-    searches.Add("b");
-    replaces.Add("c");
-    searches.Add(c.search);
-    replaces.Add(c.replace);
-    EXPECT_EQ(LineEndsCanWait(c.text, searches, replaces), c.canWait)
+    const std::vector<SearchReplacePair> pairs = {{"b", "c"}, {c.search, c.replace}};
+    EXPECT_EQ(LineEndsCanWait(c.text, pairs), c.canWait)
         << testing::PrintToString(c.text) << " " << testing::PrintToString(c.search) << "="
         << testing::PrintToString(c.replace);
   }
@@ -282,7 +273,7 @@ TEST_F(WholeFileEquivalenceTest, LargeTextsMatchListPath) {
       bytes += breaks[b];
     }
     if (round % 2 == 1) bytes += "unterminated";
-    const std::string input = folder_.Full(Fresh("in"));
+    const std::string input = folder_ / Fresh("in");
     folder_.Write(input, bytes);
 
     std::string text;

@@ -10,10 +10,10 @@
 
 #include "app/whole_text.h"
 #include "app_fixture.h"
+#include "base/exceptions.h"
 #include "faststrings/fast_strings.h"
 #include "platform/failure_codes.h"
 #include "platform/files.h"
-#include "text/exceptions.h"
 #include "text/file_stream.h"
 #include "text/text_stream.h"
 
@@ -30,10 +30,7 @@ std::size_t SplitAndEndLines(std::string& text, std::string_view lineEnd) {
   return cut;
 }
 
-std::string ReadBytes(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
+using test_support::ReadFile;
 
 class WholeTextTest : public apptest::AppTest {
  protected:
@@ -115,7 +112,7 @@ TEST_F(WholeTextTest, LoadJoinedTextEndsEveryLineWithCrLf) {
   for (const auto& c : cases) {
     folder_.Write("in.txt", c.file);
     std::string text = "stale";
-    EXPECT_EQ(LoadJoinedText(folder_.Full("in.txt"), c.keepZero, c.substitute, text), c.cut)
+    EXPECT_EQ(LoadJoinedText((folder_ / "in.txt"), c.keepZero, c.substitute, text), c.cut)
         << testing::PrintToString(c.file);
     EXPECT_EQ(text, c.text) << testing::PrintToString(c.file);
   }
@@ -130,22 +127,21 @@ TEST_F(WholeTextTest, LoadWithZeroBytesKeepsEverythingBehindThem) {
   }
   folder_.Write("in.txt", file);
   std::string text;
-  EXPECT_EQ(LoadJoinedText(folder_.Full("in.txt"), true, 1, text), kNotCut);
+  EXPECT_EQ(LoadJoinedText((folder_ / "in.txt"), true, 1, text), kNotCut);
   EXPECT_EQ(text, expected);
-  EXPECT_EQ(LoadJoinedText(folder_.Full("in.txt"), false, 1, text), 4u);
+  EXPECT_EQ(LoadJoinedText((folder_ / "in.txt"), false, 1, text), 4u);
   EXPECT_EQ(text, "head\r\n");
 }
 
 TEST_F(WholeTextTest, LoadOfAMissingFileRaisesOpenError) {
   std::string text = "untouched";
   try {
-    LoadJoinedText(folder_.Full("missing.txt"), false, 1, text);
+    LoadJoinedText((folder_ / "missing.txt"), false, 1, text);
     FAIL() << "no failure raised";
   } catch (const Exception& failure) {
     EXPECT_STREQ(failure.ClassName(), "EFOpenError");
     EXPECT_EQ(
-        failure.Message().rfind("Cannot open file \"" + folder_.Full("missing.txt") + "\". ", 0),
-        0u)
+        failure.Message().rfind("Cannot open file \"" + (folder_ / "missing.txt") + "\". ", 0), 0u)
         << failure.Message();
   }
 }
@@ -153,36 +149,36 @@ TEST_F(WholeTextTest, LoadOfAMissingFileRaisesOpenError) {
 struct PairCase {
   std::string text;
   std::vector<apptest::Pair> pairs;
-  bool caseSensitive;
+  CaseMode caseMode;
   std::string expected;
 };
 
 TEST_F(WholeTextTest, PairsApplyInOrderLeftToRightWithoutOverlap) {
   const std::vector<PairCase> cases = {
-      {"aaa", {{"aa", "b"}}, true, "ba"},
-      {"abab", {{"ab", "abab"}}, true, "abababab"},
-      {"Hello HELLO", {{"hello", "x"}}, false, "x x"},
-      {"Hello HELLO", {{"hello", "x"}}, true, "Hello HELLO"},
-      {"ABC", {{"b", "x"}}, false, "AxC"},
-      {"a-b-c", {{"-", ""}}, true, "abc"},
-      {"a\r\nb\r\n", {{"\r\n", ""}}, true, "ab"},
-      {"a\r\nb\r\n", {{"\r\n", "\n"}}, true, "a\nb\n"},
-      {"ab", {{"abc", "x"}}, true, "ab"},
-      {"ab", {{"ab", "xy"}}, true, "xy"},
-      {"ab", {{"", "x"}}, true, "ab"},
-      {"", {{"a", "b"}}, true, ""},
-      {"ab", {{"a", "b"}, {"b", "c"}}, true, "cc"},
-      {"ab", {{"b", "c"}, {"a", "b"}}, true, "bc"},
-      {"x\0y"s, {{"\0"s, "--"}}, true, "x--y"},
-      {"cat Cat CAT", {{"cat", "dog"}}, false, "dog dog dog"},
-      {"cat Cat CAT", {{"cat", "dog"}}, true, "dog Cat CAT"},
-      {"one two", {{"one", "1"}, {"two", "three"}, {"1 three", "done"}}, true, "done"},
+      {"aaa", {{"aa", "b"}}, CaseMode::Exact, "ba"},
+      {"abab", {{"ab", "abab"}}, CaseMode::Exact, "abababab"},
+      {"Hello HELLO", {{"hello", "x"}}, CaseMode::Folded, "x x"},
+      {"Hello HELLO", {{"hello", "x"}}, CaseMode::Exact, "Hello HELLO"},
+      {"ABC", {{"b", "x"}}, CaseMode::Folded, "AxC"},
+      {"a-b-c", {{"-", ""}}, CaseMode::Exact, "abc"},
+      {"a\r\nb\r\n", {{"\r\n", ""}}, CaseMode::Exact, "ab"},
+      {"a\r\nb\r\n", {{"\r\n", "\n"}}, CaseMode::Exact, "a\nb\n"},
+      {"ab", {{"abc", "x"}}, CaseMode::Exact, "ab"},
+      {"ab", {{"ab", "xy"}}, CaseMode::Exact, "xy"},
+      {"ab", {{"", "x"}}, CaseMode::Exact, "ab"},
+      {"", {{"a", "b"}}, CaseMode::Exact, ""},
+      {"ab", {{"a", "b"}, {"b", "c"}}, CaseMode::Exact, "cc"},
+      {"ab", {{"b", "c"}, {"a", "b"}}, CaseMode::Exact, "bc"},
+      {"x\0y"s, {{"\0"s, "--"}}, CaseMode::Exact, "x--y"},
+      {"cat Cat CAT", {{"cat", "dog"}}, CaseMode::Folded, "dog dog dog"},
+      {"cat Cat CAT", {{"cat", "dog"}}, CaseMode::Exact, "dog Cat CAT"},
+      {"one two", {{"one", "1"}, {"two", "three"}, {"1 three", "done"}}, CaseMode::Exact, "done"},
   };
   for (const auto& c : cases) {
     std::string text = c.text;
     std::string spare;
     for (const auto& [search, replace] : c.pairs) {
-      ApplyPair(text, spare, search, replace, c.caseSensitive, false);
+      ApplyPair(text, spare, search, replace, c.caseMode, SearchKind::Literal);
     }
     EXPECT_EQ(text, c.expected) << testing::PrintToString(c.text);
   }
@@ -206,21 +202,21 @@ TEST_F(WholeTextTest, WritesHeaderTextAndFooterExactly) {
       {"t\r1\n2", "a\r\n", "f\0x"s, "\r\n", "t\r1\n2\r\na\r\nf\0x\r\n"s},
   };
   for (const auto& c : cases) {
-    EXPECT_EQ(WriteWholeTextToFile(folder_.Full("out.txt"), c.header, c.text, c.footer, c.lineEnd),
+    EXPECT_EQ(WriteWholeTextToFile((folder_ / "out.txt"), c.header, c.text, c.footer, c.lineEnd),
               kNotCut);
-    EXPECT_EQ(ReadBytes(folder_.path() / "out.txt"), c.file);
+    EXPECT_EQ(ReadFile(folder_.path() / "out.txt"), c.file);
 
     TextStream stream;
-    BindTextFile(stream, folder_.Full("stream.txt"));
+    BindTextFile(stream, (folder_ / "stream.txt"));
     OpenTextWrite(stream);
     EXPECT_EQ(WriteWholeText(stream, c.header, c.text, c.footer, c.lineEnd), kNotCut);
     CloseText(stream);
-    EXPECT_EQ(ReadBytes(folder_.path() / "stream.txt"), c.file + "\r\n");
+    EXPECT_EQ(ReadFile(folder_.path() / "stream.txt"), c.file + "\r\n");
   }
 }
 
 TEST_F(WholeTextTest, FileThatCannotBeCreatedRaisesCreateError) {
-  const std::string target = folder_.Full("no-such-folder/out.txt");
+  const std::string target = folder_ / "no-such-folder/out.txt";
   try {
     WriteWholeTextToFile(target, "", "a\r\n", "", "\r\n");
     FAIL() << "no failure raised";
@@ -236,8 +232,8 @@ TEST_F(WholeTextTest, FileThatCannotBeCreatedRaisesCreateError) {
 
 TEST_F(WholeTextTest, ReplacingAnExistingFileLeavesNoTemporaryFileBehind) {
   folder_.Write("out.txt", "old content that is longer than the new one\r\n");
-  WriteWholeTextToFile(folder_.Full("out.txt"), "", "new\r\n", "", "\r\n");
-  EXPECT_EQ(ReadBytes(folder_.path() / "out.txt"), "new\r\n");
+  WriteWholeTextToFile((folder_ / "out.txt"), "", "new\r\n", "", "\r\n");
+  EXPECT_EQ(ReadFile(folder_.path() / "out.txt"), "new\r\n");
   std::size_t entries = 0;
   for (const auto& entry : std::filesystem::directory_iterator(folder_.path())) {
     (void)entry;

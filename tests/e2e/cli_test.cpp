@@ -13,7 +13,8 @@ namespace {
 
 using e2e::RunQuorve;
 using e2e::RunQuorveOnTerminal;
-using e2e::TempDir;
+using e2e::Shown;
+using test_support::TempFolder;
 
 const std::string kCrLf = "\r\n";
 
@@ -57,6 +58,8 @@ std::string HelpPage() {
       "",
       "Latest version from: https://quorve.example.org/",
       "Feedback: quorve@example.org (subject: quorve feedback)",
+      "",
+      "--keep-eol\tkeep the input's own line ends (LF, CR LF or CR); --unix wins",
   };
   std::string page;
   for (const auto& line : lines) page += line + kCrLf;
@@ -68,7 +71,7 @@ std::string NotFound(const std::string& fullPath) {
 }
 
 TEST(Cli, NoArgumentsReportsTheMissingInputAndFails) {
-  TempDir dir;
+  TempFolder dir;
   auto run = RunQuorve({}, dir.path());
   EXPECT_EQ(run.exitCode, 1);
   EXPECT_EQ(run.out, NotFound(""));
@@ -76,7 +79,7 @@ TEST(Cli, NoArgumentsReportsTheMissingInputAndFails) {
 }
 
 TEST(Cli, EveryHelpFormWritesTheHelpPageAndSucceeds) {
-  TempDir dir;
+  TempFolder dir;
   for (const char* form : {"-?", "/?", "?", "--help", "--HELP"}) {
     SCOPED_TRACE(form);
     auto run = RunQuorve({form}, dir.path());
@@ -87,14 +90,14 @@ TEST(Cli, EveryHelpFormWritesTheHelpPageAndSucceeds) {
 }
 
 TEST(Cli, HelpGivenTwiceCancelsItself) {
-  TempDir dir;
+  TempFolder dir;
   auto run = RunQuorve({"-?", "-?"}, dir.path());
   EXPECT_EQ(run.exitCode, 1);
   EXPECT_EQ(run.out, NotFound(""));
 }
 
 TEST(Cli, HelpWithAnInputFileProcessesNothing) {
-  TempDir dir;
+  TempFolder dir;
   dir.Write("pets.txt", "cat\r\n");
   auto run = RunQuorve({"-w", "cat=dog", "-?", "pets.txt"}, dir.path());
   EXPECT_EQ(run.exitCode, 0);
@@ -103,7 +106,7 @@ TEST(Cli, HelpWithAnInputFileProcessesNothing) {
 }
 
 TEST(Cli, ThirdFileNameShowsTheHelpPageBeforeAnythingIsProcessed) {
-  TempDir dir;
+  TempFolder dir;
   dir.Write("a.txt", "cat\r\n");
   auto run = RunQuorve({"-w", "cat=dog", "a.txt", "b.txt", "c.txt"}, dir.path());
   EXPECT_EQ(run.exitCode, 0);
@@ -115,7 +118,7 @@ TEST(Cli, ThirdFileNameShowsTheHelpPageBeforeAnythingIsProcessed) {
 }
 
 TEST(Cli, ShowOnlyReadsAndWritesNothing) {
-  TempDir dir;
+  TempFolder dir;
   dir.Write("pets.txt", "cat\r\n");
   auto withoutFile = RunQuorve({"-s", "cat=dog", "a=b"}, dir.path());
   EXPECT_EQ(withoutFile.exitCode, 0);
@@ -130,7 +133,7 @@ TEST(Cli, ShowOnlyReadsAndWritesNothing) {
 }
 
 TEST(Cli, MissingInputFileIsReportedWithItsFullPathInEitherMode) {
-  TempDir dir;
+  TempFolder dir;
   const std::vector<std::vector<std::string>> runs = {
       {"cat=dog", "missing.txt"},   {"-q", "cat=dog", "missing.txt"}, {"-q", "-q", "missing.txt"},
       {"-l", "sub/../missing.txt"}, {"-n=5", "./missing.txt"},
@@ -139,13 +142,13 @@ TEST(Cli, MissingInputFileIsReportedWithItsFullPathInEitherMode) {
     SCOPED_TRACE(args.front());
     auto run = RunQuorve(args, dir.path());
     EXPECT_EQ(run.exitCode, 1);
-    EXPECT_EQ(run.out, NotFound(dir.Shown("missing.txt")));
+    EXPECT_EQ(run.out, NotFound(Shown(dir, "missing.txt")));
     EXPECT_EQ(run.err, "");
   }
 }
 
 TEST(Cli, CaseToggleAndPairsReachTheWholeFileRun) {
-  TempDir dir;
+  TempFolder dir;
   dir.Write("pets.txt", "Cat cat\r\ncat\n");
   auto sensitive = RunQuorve({"-c", "cat=dog", "pets.txt"}, dir.path());
   EXPECT_EQ(sensitive.exitCode, 0);
@@ -156,7 +159,7 @@ TEST(Cli, CaseToggleAndPairsReachTheWholeFileRun) {
 }
 
 TEST(Cli, DecodedPairsApplyInOrderAcrossLineEnds) {
-  TempDir dir;
+  TempFolder dir;
   dir.Write("pets.txt", "cat\r\ndog\r\n");
   dir.Write("search.txt", "dog\n");
   auto run = RunQuorve({"cat\\r\\n=\\x41\\s02", "A=\\q", "search.txt=bird\\e\\r\\n", "pets.txt"},
@@ -166,7 +169,7 @@ TEST(Cli, DecodedPairsApplyInOrderAcrossLineEnds) {
 }
 
 TEST(Cli, PairsDecodedBeforeRegexFlagKeepPlainEscapes) {
-  TempDir dir;
+  TempFolder dir;
   dir.Write("text.txt", "ab [ab]\r\n");
   // Decoded plainly, \x5B and \x5D are brackets, which the expression reads as a class.
   auto plainFirst = RunQuorve({"\\x5Bab\\x5D=!", "-r", "text.txt"}, dir.path());
@@ -179,7 +182,7 @@ TEST(Cli, PairsDecodedBeforeRegexFlagKeepPlainEscapes) {
 }
 
 TEST(Cli, DoubledBackslashInRegexModeMatchesOneBackslash) {
-  TempDir dir;
+  TempFolder dir;
   dir.Write("path.txt", "c:\\dir\\file\r\n");
   auto run = RunQuorve({"-r", "\\\\=/", "path.txt"}, dir.path());
   EXPECT_EQ(run.exitCode, 0);
@@ -215,7 +218,7 @@ void ExpectFailureReport(const std::string& err, const std::string& className,
 }
 
 TEST(Cli, UnreadableSearchFileEndsTheRunWhileParsing) {
-  TempDir dir;
+  TempFolder dir;
   std::string locked = e2e::UnreadableFile(dir);
   if (locked.empty()) GTEST_SKIP() << "no unreadable regular file can be made here";
   dir.Write("pets.txt", "cat\r\n");
@@ -229,7 +232,7 @@ TEST(Cli, UnreadableSearchFileEndsTheRunWhileParsing) {
 }
 
 TEST(Cli, UnreadableInputFileGivesTheThreeLineReport) {
-  TempDir dir;
+  TempFolder dir;
   std::string locked = e2e::UnreadableFile(dir);
   if (locked.empty()) GTEST_SKIP() << "no unreadable regular file can be made here";
   auto run = RunQuorve({"a=b", locked}, dir.path());
@@ -241,7 +244,7 @@ TEST(Cli, UnreadableInputFileGivesTheThreeLineReport) {
 }
 
 TEST(Cli, InvalidExpressionGivesTheFailureReport) {
-  TempDir dir;
+  TempFolder dir;
   dir.Write("text.txt", "abc\r\n");
   auto run = RunQuorve({"-r", "(=x", "text.txt"}, dir.path());
   EXPECT_EQ(run.exitCode, 1);
@@ -266,7 +269,7 @@ const std::string kSyntax1 = "Syntax: quorve [options] search=replace [search=re
 const std::string kSyntax2 = "        quorve -? for help";
 
 TEST(CliTerminal, BannerEchoAndSyntaxGoToTheTerminalInColourNotToStandardOutput) {
-  TempDir dir;
+  TempFolder dir;
   auto run = RunQuorveOnTerminal({"-s", "cat=dog", "\\x41=b"}, dir.path());
   EXPECT_EQ(run.exitCode, 0);
   EXPECT_EQ(run.out, "");
@@ -297,10 +300,10 @@ TEST(CliTerminal, BannerEchoAndSyntaxGoToTheTerminalInColourNotToStandardOutput)
 }
 
 TEST(CliTerminal, BannerNamesTheInputFileAndErrorLineStaysOnStandardOutput) {
-  TempDir dir;
+  TempFolder dir;
   auto run = RunQuorveOnTerminal({"cat=dog", "missing.txt"}, dir.path());
   EXPECT_EQ(run.exitCode, 1);
-  EXPECT_EQ(run.out, NotFound(dir.Shown("missing.txt")));
+  EXPECT_EQ(run.out, NotFound(Shown(dir, "missing.txt")));
   EXPECT_NE(At(run.terminal, "Quorve tool v1.17  (missing)"), std::string::npos) << run.terminal;
   EXPECT_NE(At(run.terminal, "1: cat=dog"), std::string::npos);
   EXPECT_NE(At(run.terminal, kSyntax1), std::string::npos);
@@ -308,17 +311,17 @@ TEST(CliTerminal, BannerNamesTheInputFileAndErrorLineStaysOnStandardOutput) {
 }
 
 TEST(CliTerminal, QuietStillShowsBannerAndSyntaxOnTheErrorPathWithoutEcho) {
-  TempDir dir;
+  TempFolder dir;
   auto run = RunQuorveOnTerminal({"-q", "cat=dog", "missing.txt"}, dir.path());
   EXPECT_EQ(run.exitCode, 1);
-  EXPECT_EQ(run.out, NotFound(dir.Shown("missing.txt")));
+  EXPECT_EQ(run.out, NotFound(Shown(dir, "missing.txt")));
   EXPECT_NE(At(run.terminal, "Quorve tool v1.17  (missing)"), std::string::npos) << run.terminal;
   EXPECT_NE(At(run.terminal, kSyntax2), std::string::npos);
   EXPECT_EQ(At(run.terminal, "cat=dog"), std::string::npos);
 }
 
 TEST(CliTerminal, QuietSuccessfulRunShowsNothing) {
-  TempDir dir;
+  TempFolder dir;
   auto run = RunQuorveOnTerminal({"-q", "-s", "cat=dog"}, dir.path());
   EXPECT_EQ(run.exitCode, 0);
   EXPECT_EQ(run.out, "");
@@ -327,7 +330,7 @@ TEST(CliTerminal, QuietSuccessfulRunShowsNothing) {
 }
 
 TEST(CliTerminal, HelpPageGoesToStandardOutputAndTheBannerToTheTerminal) {
-  TempDir dir;
+  TempFolder dir;
   auto run = RunQuorveOnTerminal({"-?"}, dir.path());
   EXPECT_EQ(run.exitCode, 0);
   EXPECT_EQ(run.out, HelpPage());
@@ -338,7 +341,7 @@ TEST(CliTerminal, HelpPageGoesToStandardOutputAndTheBannerToTheTerminal) {
 }
 
 TEST(CliTerminal, ControlBytesOfAnEchoedPairNeverReachTheTerminalRaw) {
-  TempDir dir;
+  TempFolder dir;
   auto run = RunQuorveOnTerminal({"-s", "a\\x1B[2Jb=\\x07"}, dir.path());
   EXPECT_EQ(run.exitCode, 0);
   EXPECT_EQ(run.out, "");

@@ -24,6 +24,8 @@
 #include <string>
 #include <vector>
 
+#include "support/temp_folder.h"
+
 extern char** environ;
 
 namespace e2e {
@@ -44,55 +46,9 @@ inline std::string QuorveBinary() {
 #endif
 }
 
-inline std::string ReadFileBytes(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) throw std::runtime_error("cannot read " + path.string());
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-inline void WriteFileBytes(const std::filesystem::path& path, const std::string& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  if (!out) throw std::runtime_error("cannot write " + path.string());
-  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-}
-
-// A fresh folder under the system's temporary folder, removed with its content.
-class TempDir {
- public:
-  TempDir() {
-    std::random_device seed;
-    auto base = std::filesystem::temp_directory_path();
-    for (int attempt = 0; attempt < 100; ++attempt) {
-      auto candidate = base / ("quorve-e2e-" + std::to_string(seed()));
-      if (std::filesystem::create_directory(candidate)) {
-        path_ = candidate;
-        return;
-      }
-    }
-    throw std::runtime_error("cannot create a temporary folder");
-  }
-  ~TempDir() {
-    std::error_code ignored;
-    std::filesystem::permissions(path_, std::filesystem::perms::owner_all,
-                                 std::filesystem::perm_options::add, ignored);
-    std::filesystem::remove_all(path_, ignored);
-  }
-  TempDir(const TempDir&) = delete;
-  TempDir& operator=(const TempDir&) = delete;
-
-  const std::filesystem::path& path() const { return path_; }
-  std::filesystem::path operator/(const std::string& name) const { return path_ / name; }
-  void Write(const std::string& name, const std::string& bytes) const {
-    WriteFileBytes(path_ / name, bytes);
-  }
-  std::string Read(const std::string& name) const { return ReadFileBytes(path_ / name); }
-  // The full name the program shows for a name given relative to this folder (its
-  // working folder, as the process sees it: links resolved).
-  std::string Shown(const std::string& name) const;
-
- private:
-  std::filesystem::path path_;
-};
+using test_support::ReadFile;
+using test_support::TempFolder;
+using test_support::WriteFile;
 
 // The command that starts quorve with the arguments: the runner (if any), the
 // program, then the arguments as they are (no shell).
@@ -158,8 +114,8 @@ inline RunResult RunQuorve(const std::vector<std::string>& args,
   close(in_fd);
   close(out_fd);
   close(err_fd);
-  result.out = ReadFileBytes(out_name);
-  result.err = ReadFileBytes(err_name);
+  result.out = ReadFile(out_name);
+  result.err = ReadFile(err_name);
   std::filesystem::remove(out_name);
   std::filesystem::remove(err_name);
   return result;
@@ -222,7 +178,7 @@ inline TerminalRunResult RunQuorveOnTerminal(const std::vector<std::string>& arg
   int status = 0;
   waitpid(pid, &status, 0);
   result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-  result.out = ReadFileBytes(out_name);
+  result.out = ReadFile(out_name);
   std::filesystem::remove(out_name);
   return result;
 }
@@ -246,8 +202,10 @@ inline std::string ProgramPath(const std::filesystem::path& path) {
   return "Z:" + name;
 }
 
-inline std::string TempDir::Shown(const std::string& name) const {
-  return ProgramPath(std::filesystem::canonical(path_) / name);
+// The full name the program shows for a name given relative to the folder (its
+// working folder).
+inline std::string Shown(const TempFolder& folder, const std::string& name) {
+  return ProgramPath(folder.path() / name);
 }
 
 // Whether text is the system's message for a failure: exactly the C library's
@@ -261,11 +219,11 @@ inline bool IsSystemText(const std::string& text, const std::string& posixText) 
 // An existing regular file that this process cannot open for reading: a mode-000
 // file for an ordinary user; for root, a kernel file without a read operation, if
 // there is one here. Empty when there is none.
-inline std::string UnreadableFile(const TempDir& dir) {
+inline std::string UnreadableFile(const TempFolder& dir) {
   if (!RunningAsRoot()) {
     dir.Write("locked.txt", "secret\r\n");
     std::filesystem::permissions(dir / "locked.txt", std::filesystem::perms::none);
-    return (dir / "locked.txt").string();
+    return dir / "locked.txt";
   }
   for (const char* candidate : {"/proc/sys/vm/drop_caches", "/sys/bus/cpu/uevent"}) {
     std::error_code ec;

@@ -13,7 +13,8 @@ namespace {
 
 using e2e::RunQuorve;
 using e2e::RunResult;
-using e2e::TempDir;
+using e2e::Shown;
+using test_support::TempFolder;
 
 std::string Repeat(const std::string& piece, int times) {
   std::string result;
@@ -29,7 +30,7 @@ struct ModeRun {
   bool outputExists = false;
 };
 
-ModeRun RunOnFile(const TempDir& dir, const std::string& input, std::vector<std::string> args) {
+ModeRun RunOnFile(const TempFolder& dir, const std::string& input, std::vector<std::string> args) {
   dir.Write("in.txt", input);
   std::vector<std::string> all{"-q", "-l", "-o=out.txt"};
   all.insert(all.end(), args.begin(), args.end());
@@ -42,7 +43,7 @@ ModeRun RunOnFile(const TempDir& dir, const std::string& input, std::vector<std:
 }
 
 std::string Processed(const std::string& input, std::vector<std::string> args = {}) {
-  TempDir dir;
+  TempFolder dir;
   ModeRun run = RunOnFile(dir, input, std::move(args));
   EXPECT_EQ(run.result.exitCode, 0) << run.result.err;
   EXPECT_TRUE(run.outputExists);
@@ -83,7 +84,7 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(LineByLine, StandardOutputGetsTheLinesWhenNoOutputFileIsSet) {
-  TempDir dir;
+  TempFolder dir;
   dir.Write("in.txt", "one\ntwo");
   RunResult result = RunQuorve({"-q", "-l", "o=0", "in.txt"}, dir.path());
   EXPECT_EQ(result.exitCode, 0) << result.err;
@@ -155,7 +156,7 @@ TEST(LineByLine, LimitCountsDroppedLinesToo) {
 }
 
 TEST(LineByLine, LimitOnlySwitchesTheModeOn) {
-  TempDir dir;
+  TempFolder dir;
   dir.Write("in.txt", "a\nb\nc\n");
   RunResult result = RunQuorve({"-q", "-n=2", "-o=out.txt", "in.txt"}, dir.path());
   EXPECT_EQ(result.exitCode, 0) << result.err;
@@ -254,7 +255,7 @@ TEST(LineByLine, NewlineAndZeroOptionsHaveNoEffect) {
 
 TEST(LineByLine, WriteWithoutOutputFileGoesBesideTheInput) {
   for (const char* quiet : {"-v", "-q"}) {
-    TempDir dir;
+    TempFolder dir;
     dir.Write("in.txt", "cat\r\n");
     RunResult result = RunQuorve({quiet, "-l", "-w", "cat=dog", "in.txt"}, dir.path());
     EXPECT_EQ(result.exitCode, 0) << result.err;
@@ -266,13 +267,13 @@ TEST(LineByLine, WriteWithoutOutputFileGoesBesideTheInput) {
 // ---------------------------------------------------------------- console
 
 TEST(LineByLineTerminal, NoticesThenProgressInOrderNeverInTheOutput) {
-  TempDir dir;
+  TempFolder dir;
   std::string input;
   for (int i = 0; i < 2500; ++i) input += "x\n";
   dir.Write("in.txt", input);
   auto run = e2e::RunQuorveOnTerminal({"-l", "-w", "in.txt"}, dir.path());
   ASSERT_EQ(run.exitCode, 0) << run.terminal;
-  const std::string full = dir.Shown("in.txt");
+  const std::string full = Shown(dir, "in.txt");
   const std::string tty = e2e::ScreenText(run.terminal);
   const std::size_t banner = tty.find("Quorve tool v1.17  (in)");
   const std::size_t inputNotice = tty.find(full, banner);
@@ -293,11 +294,11 @@ TEST(LineByLineTerminal, NoticesThenProgressInOrderNeverInTheOutput) {
 }
 
 TEST(LineByLineTerminal, QuietStillShowsWhereTheOutputWent) {
-  TempDir dir;
+  TempFolder dir;
   dir.Write("in.txt", "a\n");
   auto run = e2e::RunQuorveOnTerminal({"-q", "-l", "-w", "in.txt"}, dir.path());
   ASSERT_EQ(run.exitCode, 0) << run.terminal;
-  const std::string full = dir.Shown("in.txt");
+  const std::string full = Shown(dir, "in.txt");
   const std::string tty = e2e::ScreenText(run.terminal);
   const std::size_t mustBeSet = tty.find("In Line-by-line mode output file must be set!");
   EXPECT_NE(mustBeSet, std::string::npos) << tty;
@@ -308,7 +309,7 @@ TEST(LineByLineTerminal, QuietStillShowsWhereTheOutputWent) {
 }
 
 TEST(LineByLine, WriteWithOutputFileUsesIt) {
-  TempDir dir;
+  TempFolder dir;
   dir.Write("in.txt", "cat\r\n");
   RunResult result = RunQuorve({"-q", "-l", "-w", "-o=o.txt", "cat=dog", "in.txt"}, dir.path());
   EXPECT_EQ(result.exitCode, 0) << result.err;
@@ -317,7 +318,7 @@ TEST(LineByLine, WriteWithOutputFileUsesIt) {
 }
 
 TEST(LineByLine, OutputFileIsTruncated) {
-  TempDir dir;
+  TempFolder dir;
   dir.Write("out.txt", Repeat("old content\r\n", 100));
   ModeRun run = RunOnFile(dir, "new\r\n", {});
   EXPECT_EQ(run.result.exitCode, 0);
@@ -325,7 +326,7 @@ TEST(LineByLine, OutputFileIsTruncated) {
 }
 
 TEST(LineByLine, SecondFileNameIsTheOutputFile) {
-  TempDir dir;
+  TempFolder dir;
   dir.Write("in.txt", "a\n");
   RunResult result = RunQuorve({"-q", "-l", "a=b", "in.txt", "second.txt"}, dir.path());
   EXPECT_EQ(result.exitCode, 0) << result.err;
@@ -333,7 +334,7 @@ TEST(LineByLine, SecondFileNameIsTheOutputFile) {
 }
 
 TEST(LineByLine, OutputOverTheInputReplacesItWithoutLosingIt) {
-  TempDir dir;
+  TempFolder dir;
   const std::string input = Repeat("cat and cat\n", 5000);
   dir.Write("in.txt", input);
   RunResult result = RunQuorve({"-q", "-l", "cat=dog", "-o=in.txt", "in.txt"}, dir.path());
@@ -359,15 +360,15 @@ TEST(LineByLine, LongLinesComeBackWhole) {
 // ---------------------------------------------------------------- failures
 
 TEST(LineByLine, MissingInputIsAnError) {
-  TempDir dir;
+  TempFolder dir;
   RunResult result = RunQuorve({"-q", "-l", "a=b", "missing.txt"}, dir.path());
   EXPECT_EQ(result.exitCode, 1);
-  const std::string full = dir.Shown("missing.txt");
+  const std::string full = Shown(dir, "missing.txt");
   EXPECT_NE(result.out.find("Error: File not found: " + full), std::string::npos) << result.out;
 }
 
 TEST(LineByLine, FolderAsInputIsNotFound) {
-  TempDir dir;
+  TempFolder dir;
   std::filesystem::create_directory(dir / "sub");
   RunResult result = RunQuorve({"-q", "-l", "sub"}, dir.path());
   EXPECT_EQ(result.exitCode, 1);
@@ -375,11 +376,11 @@ TEST(LineByLine, FolderAsInputIsNotFound) {
 }
 
 TEST(LineByLine, OutputThatCannotBeCreatedIsReported) {
-  TempDir dir;
+  TempFolder dir;
   dir.Write("in.txt", "a\r\n");
   RunResult result = RunQuorve({"-q", "-l", "-o=nofolder/out.txt", "in.txt"}, dir.path());
   EXPECT_EQ(result.exitCode, 1);
-  const std::string full = dir.Shown("nofolder/out.txt");
+  const std::string full = Shown(dir, "nofolder/out.txt");
   EXPECT_NE(result.err.find("EFCreateError"), std::string::npos) << result.err;
   EXPECT_NE(result.err.find("Cannot create file \"" + full + "\". "), std::string::npos)
       << result.err;
@@ -389,7 +390,7 @@ TEST(LineByLine, OutputThatCannotBeCreatedIsReported) {
 }
 
 TEST(LineByLine, InputThatCannotBeOpenedIsReported) {
-  TempDir dir;
+  TempFolder dir;
   const std::string unreadable = e2e::UnreadableFile(dir);
   if (unreadable.empty()) {
     GTEST_SKIP() << "running as root and no file here refuses root's reading";
@@ -406,7 +407,7 @@ TEST(LineByLine, InputThatCannotBeOpenedIsReported) {
 
 TEST(LineByLine, FullDiskIsReported) {
   if (!std::filesystem::exists("/dev/full")) GTEST_SKIP() << "no /dev/full here";
-  TempDir dir;
+  TempFolder dir;
   for (const std::string& input : {std::string("a\r\n"), Repeat("0123456789\r\n", 100000)}) {
     dir.Write("in.txt", input);
     RunResult result = RunQuorve({"-q", "-l", "-o=/dev/full", "in.txt"}, dir.path());
@@ -417,7 +418,7 @@ TEST(LineByLine, FullDiskIsReported) {
 }
 
 TEST(LineByLine, InvalidFilterIsReportedAfterKeepingWhatWasWritten) {
-  TempDir dir;
+  TempFolder dir;
   ModeRun run = RunOnFile(dir, "\r\nz\r\n", {"-h=HEAD", "-m=(z"});
   EXPECT_EQ(run.result.exitCode, 1);
   EXPECT_NE(run.result.err.find("ERegExpr"), std::string::npos) << run.result.err;
@@ -426,7 +427,7 @@ TEST(LineByLine, InvalidFilterIsReportedAfterKeepingWhatWasWritten) {
 }
 
 TEST(LineByLine, InvalidRegexPairIsReported) {
-  TempDir dir;
+  TempFolder dir;
   ModeRun run = RunOnFile(dir, "a\r\nb\r\n", {"-r", "a[=x"});
   EXPECT_EQ(run.result.exitCode, 1);
   EXPECT_NE(run.result.err.find("ERegExpr"), std::string::npos) << run.result.err;
@@ -435,12 +436,12 @@ TEST(LineByLine, InvalidRegexPairIsReported) {
 
 // Standard output into a pipe whose reading end is already closed.
 TEST(LineByLine, ClosedPipeIsAFailedWrite) {
-  TempDir dir;
+  TempFolder dir;
   dir.Write("in.txt", Repeat("0123456789abcdef\r\n", 200000));
   int fds[2];
   ASSERT_EQ(pipe(fds), 0);
   close(fds[0]);
-  const std::string errName = (dir / "err.txt").string();
+  const std::string errName = dir / "err.txt";
   int errFd = open(errName.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
   int inFd = open("/dev/null", O_RDONLY);
   ASSERT_GE(errFd, 0);

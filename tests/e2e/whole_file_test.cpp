@@ -12,6 +12,7 @@
 namespace {
 
 using namespace std::string_literals;
+using e2e::Shown;
 namespace fs = std::filesystem;
 
 class WholeFileTest : public ::testing::Test {
@@ -19,9 +20,9 @@ class WholeFileTest : public ::testing::Test {
   e2e::RunResult Run(const std::vector<std::string>& args) {
     return e2e::RunQuorve(args, dir_.path());
   }
-  std::string Full(const std::string& name) const { return (dir_ / name).string(); }
+  std::string Full(const std::string& name) const { return dir_ / name; }
 
-  e2e::TempDir dir_;
+  test_support::TempFolder dir_;
 };
 
 struct StdoutCase {
@@ -177,7 +178,7 @@ class LockedTarget {
 TEST_F(WholeFileTest, TargetThatCannotBeWrittenKeepsItsOldContent) {
   fs::create_directory(dir_ / "locked");
   const std::string target = Full("locked/target.txt");
-  e2e::WriteFileBytes(target, "old content\r\n");
+  e2e::WriteFile(target, "old content\r\n");
   dir_.Write("in.txt", "new cat\n");
   e2e::RunResult writeBack;
   e2e::RunResult second;
@@ -194,14 +195,14 @@ TEST_F(WholeFileTest, TargetThatCannotBeWrittenKeepsItsOldContent) {
               std::string::npos)
         << result->err;
   }
-  EXPECT_EQ(e2e::ReadFileBytes(target), "old content\r\n");
+  EXPECT_EQ(e2e::ReadFile(target), "old content\r\n");
   EXPECT_EQ(std::distance(fs::directory_iterator(dir_ / "locked"), fs::directory_iterator()), 1);
 }
 
 TEST_F(WholeFileTest, MissingInputFileIsAnError) {
   const auto result = Run({"cat=dog", "missing.txt"});
   EXPECT_EQ(result.exitCode, 1);
-  EXPECT_NE(result.out.find("Error: File not found: " + dir_.Shown("missing.txt") + "\r\n"),
+  EXPECT_NE(result.out.find("Error: File not found: " + Shown(dir_, "missing.txt") + "\r\n"),
             std::string::npos)
       << result.out;
 }
@@ -214,7 +215,7 @@ TEST_F(WholeFileTest, ByteZeroWithoutKeepOptionCutsTheTextAndWarnsOnce) {
     const auto result = Run(args);
     EXPECT_EQ(result.exitCode, 0);
     EXPECT_EQ(result.out, "ab\r\ncd\r\n\r\n");
-    const std::string warning = "Warning: byte 0 at offset 6 of \"" + dir_.Shown("in.txt") +
+    const std::string warning = "Warning: byte 0 at offset 6 of \"" + Shown(dir_, "in.txt") +
                                 "\": the rest of the text is dropped; -0 keeps it\r\n";
     EXPECT_EQ(result.err, warning);
   }
@@ -230,7 +231,7 @@ TEST_F(WholeFileTest, ByteZeroFromAPairCutsTheTextWithItsOwnWarning) {
   EXPECT_EQ(result.exitCode, 0);
   EXPECT_EQ(result.out, "b\r\n\r\n");
   EXPECT_EQ(result.err, "Warning: byte 0 at offset 1 of the processed text of \"" +
-                            dir_.Shown("in.txt") + "\": the rest of the text is dropped\r\n");
+                            Shown(dir_, "in.txt") + "\": the rest of the text is dropped\r\n");
 }
 
 TEST_F(WholeFileTest, WriteBackOfATextWithByteZeroKeepsEverythingWithKeepOption) {

@@ -4,9 +4,9 @@
 
 #include <string>
 
+#include "base/exceptions.h"
 #include "faststrings/upper_table_guard.h"
 #include "platform/system.h"
-#include "text/exceptions.h"
 
 namespace {
 
@@ -139,7 +139,7 @@ TEST(SkipPosTest, StartOutsideTextReadsNothingOutside) {
 struct BytePosCase {
   char c;
   std::string text;
-  bool ignoreCase;
+  CaseMode caseMode;
   std::int64_t start;
   std::size_t expected;
 };
@@ -148,23 +148,28 @@ class BytePosTest : public ::testing::TestWithParam<BytePosCase> {};
 
 TEST_P(BytePosTest, Finds) {
   const BytePosCase& p = GetParam();
-  EXPECT_EQ(BytePos(p.c, p.text, p.ignoreCase, p.start), p.expected)
+  EXPECT_EQ(BytePos(p.c, p.text, p.caseMode, p.start), p.expected)
       << p.text << " start " << p.start;
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, BytePosTest,
-    ::testing::Values(BytePosCase{'=', "key=value", false, 1, 4},
-                      BytePosCase{'=', "=value", false, 1, 1}, BytePosCase{'=', "", false, 1, 0},
-                      BytePosCase{'=', "", true, 0, 0}, BytePosCase{'=', "", false, -5, 0},
-                      BytePosCase{'=', "=value", false, 0, 1},
-                      BytePosCase{'=', "=value", false, -3, 1},
-                      BytePosCase{'=', "a=b=c", false, 3, 4},
-                      BytePosCase{'=', "a=b=c", false, 5, 0}, BytePosCase{'=', "a=b=", false, 4, 4},
-                      BytePosCase{'=', "a=b=", false, 5, 0}, BytePosCase{'A', "xay", true, 1, 2},
-                      BytePosCase{'A', "xay", false, 1, 0}, BytePosCase{'a', "xAy", true, 1, 2},
-                      BytePosCase{'\0', std::string("a\0b", 3), false, 1, 2},
-                      BytePosCase{'\0', std::string("a\0b", 3), true, 3, 0}));
+    ::testing::Values(BytePosCase{'=', "key=value", CaseMode::Exact, 1, 4},
+                      BytePosCase{'=', "=value", CaseMode::Exact, 1, 1},
+                      BytePosCase{'=', "", CaseMode::Exact, 1, 0},
+                      BytePosCase{'=', "", CaseMode::Folded, 0, 0},
+                      BytePosCase{'=', "", CaseMode::Exact, -5, 0},
+                      BytePosCase{'=', "=value", CaseMode::Exact, 0, 1},
+                      BytePosCase{'=', "=value", CaseMode::Exact, -3, 1},
+                      BytePosCase{'=', "a=b=c", CaseMode::Exact, 3, 4},
+                      BytePosCase{'=', "a=b=c", CaseMode::Exact, 5, 0},
+                      BytePosCase{'=', "a=b=", CaseMode::Exact, 4, 4},
+                      BytePosCase{'=', "a=b=", CaseMode::Exact, 5, 0},
+                      BytePosCase{'A', "xay", CaseMode::Folded, 1, 2},
+                      BytePosCase{'A', "xay", CaseMode::Exact, 1, 0},
+                      BytePosCase{'a', "xAy", CaseMode::Folded, 1, 2},
+                      BytePosCase{'\0', std::string("a\0b", 3), CaseMode::Exact, 1, 2},
+                      BytePosCase{'\0', std::string("a\0b", 3), CaseMode::Folded, 3, 0}));
 
 TEST(BytePosTest, NoCaseFollowsUpperTable) {
   {

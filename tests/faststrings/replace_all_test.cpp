@@ -16,12 +16,12 @@ using platform::CodePage;
 // Left to right, no overlap, replacement never rescanned; bytes compared
 // directly or through UpperTable.
 std::string NaiveReplaceAll(const std::string& source, const std::string& search,
-                            const std::string& replace, bool caseSensitive) {
+                            const std::string& replace, CaseMode caseMode) {
   if (search.empty()) return source;
   auto equal = [&](char a, char b) {
-    return caseSensitive ? a == b
-                         : UpperTable[static_cast<std::uint8_t>(a)] ==
-                               UpperTable[static_cast<std::uint8_t>(b)];
+    return caseMode == CaseMode::Exact ? a == b
+                                       : UpperTable[static_cast<std::uint8_t>(a)] ==
+                                             UpperTable[static_cast<std::uint8_t>(b)];
   };
   std::string out;
   std::size_t i = 0;
@@ -43,7 +43,7 @@ struct ReplaceCase {
   std::string source;
   std::string search;
   std::string replace;
-  bool caseSensitive;
+  CaseMode caseMode;
   std::string expected;
 };
 
@@ -51,51 +51,54 @@ class ReplaceAllCaseTest : public ::testing::TestWithParam<ReplaceCase> {};
 
 TEST_P(ReplaceAllCaseTest, GivesExpectedBytes) {
   const ReplaceCase& p = GetParam();
-  EXPECT_EQ(ReplaceAll(p.source, p.search, p.replace, p.caseSensitive), p.expected);
+  EXPECT_EQ(ReplaceAll(p.source, p.search, p.replace, p.caseMode), p.expected);
   std::string into = "stale";
-  const bool replaced = ReplaceAllInto(into, p.source, p.search, p.replace, p.caseSensitive);
+  const bool replaced = ReplaceAllInto(into, p.source, p.search, p.replace, p.caseMode);
   EXPECT_EQ(replaced ? into : p.source, p.expected);
   if (!replaced) {
     EXPECT_EQ(into, "stale");
   }
   std::string inPlace = p.source;
-  const bool changed = ReplaceAllInPlace(inPlace, p.search, p.replace, p.caseSensitive);
+  const bool changed = ReplaceAllInPlace(inPlace, p.search, p.replace, p.caseMode);
   EXPECT_EQ(inPlace, p.expected);
   EXPECT_EQ(changed, replaced);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     EdgeCases, ReplaceAllCaseTest,
-    ::testing::Values(
-        ReplaceCase{"aaa", "aa", "b", true, "ba"},
-        ReplaceCase{"abab", "ab", "abab", true, "abababab"},
-        ReplaceCase{"Hello HELLO", "hello", "x", false, "x x"},
-        ReplaceCase{"Hello HELLO", "hello", "x", true, "Hello HELLO"},
-        ReplaceCase{"ABC", "b", "x", false, "AxC"}, ReplaceCase{"abc", "B", "Xy", false, "aXyc"},
-        ReplaceCase{"a-b-c", "-", "", true, "abc"},
-        ReplaceCase{"a\r\nb\r\n", "\r\n", "", true, "ab"},
-        ReplaceCase{"a\r\nb\r\n", "\r\n", "\n", false, "a\nb\n"},
-        ReplaceCase{"a\nb\n", "\n", "\r\n", true, "a\r\nb\r\n"},
-        ReplaceCase{"ab", "abc", "x", true, "ab"}, ReplaceCase{"ab", "ab", "xy", true, "xy"},
-        ReplaceCase{"ab", "ab", "", true, ""}, ReplaceCase{"", "a", "b", true, ""},
-        ReplaceCase{"", "", "b", false, ""}, ReplaceCase{"abc", "", "zzz", true, "abc"},
-        ReplaceCase{"abc", "", "", false, "abc"},
-        ReplaceCase{"a\0b\0"s, "\0"s, "<0>", true, "a<0>b<0>"},
-        ReplaceCase{"a\0b\0c"s, "b\0c"s, "", true, "a\0"s},
-        ReplaceCase{"x\0y"s, "Y", "\0\0"s, false, "x\0\0\0"s},
-        ReplaceCase{"cat", "cat", "dog", true, "dog"},
-        ReplaceCase{"xcat", "cat", "dog", true, "xdog"},
-        ReplaceCase{"catx", "CAT", "dog", false, "dogx"}));
+    ::testing::Values(ReplaceCase{"aaa", "aa", "b", CaseMode::Exact, "ba"},
+                      ReplaceCase{"abab", "ab", "abab", CaseMode::Exact, "abababab"},
+                      ReplaceCase{"Hello HELLO", "hello", "x", CaseMode::Folded, "x x"},
+                      ReplaceCase{"Hello HELLO", "hello", "x", CaseMode::Exact, "Hello HELLO"},
+                      ReplaceCase{"ABC", "b", "x", CaseMode::Folded, "AxC"},
+                      ReplaceCase{"abc", "B", "Xy", CaseMode::Folded, "aXyc"},
+                      ReplaceCase{"a-b-c", "-", "", CaseMode::Exact, "abc"},
+                      ReplaceCase{"a\r\nb\r\n", "\r\n", "", CaseMode::Exact, "ab"},
+                      ReplaceCase{"a\r\nb\r\n", "\r\n", "\n", CaseMode::Folded, "a\nb\n"},
+                      ReplaceCase{"a\nb\n", "\n", "\r\n", CaseMode::Exact, "a\r\nb\r\n"},
+                      ReplaceCase{"ab", "abc", "x", CaseMode::Exact, "ab"},
+                      ReplaceCase{"ab", "ab", "xy", CaseMode::Exact, "xy"},
+                      ReplaceCase{"ab", "ab", "", CaseMode::Exact, ""},
+                      ReplaceCase{"", "a", "b", CaseMode::Exact, ""},
+                      ReplaceCase{"", "", "b", CaseMode::Folded, ""},
+                      ReplaceCase{"abc", "", "zzz", CaseMode::Exact, "abc"},
+                      ReplaceCase{"abc", "", "", CaseMode::Folded, "abc"},
+                      ReplaceCase{"a\0b\0"s, "\0"s, "<0>", CaseMode::Exact, "a<0>b<0>"},
+                      ReplaceCase{"a\0b\0c"s, "b\0c"s, "", CaseMode::Exact, "a\0"s},
+                      ReplaceCase{"x\0y"s, "Y", "\0\0"s, CaseMode::Folded, "x\0\0\0"s},
+                      ReplaceCase{"cat", "cat", "dog", CaseMode::Exact, "dog"},
+                      ReplaceCase{"xcat", "cat", "dog", CaseMode::Exact, "xdog"},
+                      ReplaceCase{"catx", "CAT", "dog", CaseMode::Folded, "dogx"}));
 
 TEST(ReplaceAllTest, FoldsCodePageLettersOnlyWhenTheCodePageHasThem) {
   {
     UpperTableGuard guard(CodePage::Windows1252);
-    EXPECT_EQ(ReplaceAll("caf\xC9 caf\xE9", "CAF\xE9", "tea", false), "tea tea");
-    EXPECT_EQ(ReplaceAll("\x9F\xFF", "\xFF", "y", false), "yy");
-    EXPECT_EQ(ReplaceAll("\xF7\xD7", "\xD7", "x", false), "\xF7x");
+    EXPECT_EQ(ReplaceAll("caf\xC9 caf\xE9", "CAF\xE9", "tea", CaseMode::Folded), "tea tea");
+    EXPECT_EQ(ReplaceAll("\x9F\xFF", "\xFF", "y", CaseMode::Folded), "yy");
+    EXPECT_EQ(ReplaceAll("\xF7\xD7", "\xD7", "x", CaseMode::Folded), "\xF7x");
   }
   UpperTableGuard guard(CodePage::AsciiOnly);
-  EXPECT_EQ(ReplaceAll("caf\xC9 caf\xE9", "CAF\xE9", "tea", false), "caf\xC9 tea");
+  EXPECT_EQ(ReplaceAll("caf\xC9 caf\xE9", "CAF\xE9", "tea", CaseMode::Folded), "caf\xC9 tea");
 }
 
 TEST(ReplaceAllTest, MatchesAcrossLongTextsAndBlockTails) {
@@ -103,11 +106,11 @@ TEST(ReplaceAllTest, MatchesAcrossLongTextsAndBlockTails) {
   std::string source;
   for (int i = 0; i < 500; ++i) source += (i % 7 == 0 ? "Cat" : "the dog ") + std::to_string(i);
   source = "cat" + source + "CAT";
-  for (bool caseSensitive : {true, false}) {
-    EXPECT_EQ(ReplaceAll(source, "cat", "lion", caseSensitive),
-              NaiveReplaceAll(source, "cat", "lion", caseSensitive));
-    EXPECT_EQ(ReplaceAll(source, "cat", "", caseSensitive),
-              NaiveReplaceAll(source, "cat", "", caseSensitive));
+  for (CaseMode caseMode : {CaseMode::Exact, CaseMode::Folded}) {
+    EXPECT_EQ(ReplaceAll(source, "cat", "lion", caseMode),
+              NaiveReplaceAll(source, "cat", "lion", caseMode));
+    EXPECT_EQ(ReplaceAll(source, "cat", "", caseMode),
+              NaiveReplaceAll(source, "cat", "", caseMode));
   }
 }
 
@@ -116,8 +119,8 @@ TEST(ReplaceAllTest, IntoReusesTheCallersBuffer) {
   output.reserve(4096);
   const char* buffer = output.data();
   for (const char* line : {"one cat", "two cats and a cat", "no match here", "cat"}) {
-    const std::string expected = NaiveReplaceAll(line, "cat", "tiger", true);
-    if (ReplaceAllInto(output, line, "cat", "tiger", true)) {
+    const std::string expected = NaiveReplaceAll(line, "cat", "tiger", CaseMode::Exact);
+    if (ReplaceAllInto(output, line, "cat", "tiger", CaseMode::Exact)) {
       EXPECT_EQ(output, expected);
     } else {
       EXPECT_EQ(std::string(line), expected);
@@ -130,22 +133,22 @@ TEST(ReplaceAllTest, InPlaceKeepsTheBufferAndDenseMatchesAcrossBatches) {
   // Thousands of matches: many batches, each writing behind the read position.
   std::string text;
   for (int i = 0; i < 3000; ++i) text += i % 3 == 0 ? "\r\n" : "ab\r\n";
-  const std::string expected = NaiveReplaceAll(text, "\r\n", "|", true);
+  const std::string expected = NaiveReplaceAll(text, "\r\n", "|", CaseMode::Exact);
   const char* buffer = text.data();
-  EXPECT_TRUE(ReplaceAllInPlace(text, "\r\n", "|", true));
+  EXPECT_TRUE(ReplaceAllInPlace(text, "\r\n", "|", CaseMode::Exact));
   EXPECT_EQ(text, expected);
   EXPECT_EQ(text.data(), buffer);
   std::string grown = "a.b.c";
-  EXPECT_TRUE(ReplaceAllInPlace(grown, ".", "...", true));
+  EXPECT_TRUE(ReplaceAllInPlace(grown, ".", "...", CaseMode::Exact));
   EXPECT_EQ(grown, "a...b...c");
   std::string untouched = "abc";
-  EXPECT_FALSE(ReplaceAllInPlace(untouched, "x", "", true));
+  EXPECT_FALSE(ReplaceAllInPlace(untouched, "x", "", CaseMode::Exact));
   EXPECT_EQ(untouched, "abc");
 }
 
 TEST(ReplaceAllTest, IntoDoesNotKeepPreviousContent) {
   std::string output(1000, 'z');
-  ASSERT_TRUE(ReplaceAllInto(output, "a.b", ".", "::", true));
+  ASSERT_TRUE(ReplaceAllInto(output, "a.b", ".", "::", CaseMode::Exact));
   EXPECT_EQ(output, "a::b");
 }
 
@@ -155,13 +158,13 @@ TEST(ReplaceAllTest, LongReplacementAllocatesAboutTheOutput) {
   std::string source(8 << 20, '.');
   for (std::size_t at = 0; at + 3 <= source.size(); at += 1 << 20) source.replace(at, 3, "cat");
   const std::string replace(3000, 'R');
-  const std::string expected = NaiveReplaceAll(source, "cat", replace, true);
-  for (bool caseSensitive : {true, false}) {
-    const std::string result = ReplaceAll(source, "cat", replace, caseSensitive);
+  const std::string expected = NaiveReplaceAll(source, "cat", replace, CaseMode::Exact);
+  for (CaseMode caseMode : {CaseMode::Exact, CaseMode::Folded}) {
+    const std::string result = ReplaceAll(source, "cat", replace, caseMode);
     EXPECT_EQ(result, expected);
     EXPECT_LE(result.capacity(), expected.size() + expected.size() / 4);
     std::string into;
-    ASSERT_TRUE(ReplaceAllInto(into, source, "cat", replace, caseSensitive));
+    ASSERT_TRUE(ReplaceAllInto(into, source, "cat", replace, caseMode));
     EXPECT_EQ(into.size(), expected.size());
     EXPECT_LE(into.capacity(), expected.size() + expected.size() / 4);
   }
@@ -169,10 +172,10 @@ TEST(ReplaceAllTest, LongReplacementAllocatesAboutTheOutput) {
 
 TEST(ReplaceAllTest, ShrinkingResultGivesBackItsBuffer) {
   const std::string source(4 << 20, 'x');
-  const std::string result = ReplaceAll(source, "xxxx", "", true);
+  const std::string result = ReplaceAll(source, "xxxx", "", CaseMode::Exact);
   EXPECT_TRUE(result.empty());
   EXPECT_LT(result.capacity(), std::size_t{1} << 20);
-  const std::string halved = ReplaceAll(source, "xx", "y", true);
+  const std::string halved = ReplaceAll(source, "xx", "y", CaseMode::Exact);
   EXPECT_EQ(halved, std::string(2 << 20, 'y'));
   EXPECT_LE(halved.capacity(), 2 * halved.size());
 }
@@ -193,15 +196,14 @@ TEST(ReplaceAllTest, RandomAgreesWithNaiveReference) {
       const std::string source = randomText(round % 10 == 0 ? 300 : 40, 0);
       const std::string search = randomText(4, round % 50 == 0 ? 0 : 1);
       const std::string replace = round % 5 == 0 ? "" : randomText(round % 7 == 0 ? 30 : 5, 0);
-      for (bool caseSensitive : {true, false}) {
-        const std::string expected = NaiveReplaceAll(source, search, replace, caseSensitive);
-        ASSERT_EQ(ReplaceAll(source, search, replace, caseSensitive), expected)
-            << "round " << round;
+      for (CaseMode caseMode : {CaseMode::Exact, CaseMode::Folded}) {
+        const std::string expected = NaiveReplaceAll(source, search, replace, caseMode);
+        ASSERT_EQ(ReplaceAll(source, search, replace, caseMode), expected) << "round " << round;
         std::string inPlace = source;
-        ReplaceAllInPlace(inPlace, search, replace, caseSensitive);
+        ReplaceAllInPlace(inPlace, search, replace, caseMode);
         ASSERT_EQ(inPlace, expected) << "round " << round;
         const std::string before = reused;
-        if (ReplaceAllInto(reused, source, search, replace, caseSensitive)) {
+        if (ReplaceAllInto(reused, source, search, replace, caseMode)) {
           ASSERT_EQ(reused, expected) << "round " << round;
         } else {
           ASSERT_EQ(reused, before) << "round " << round;

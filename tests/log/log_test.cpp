@@ -10,9 +10,10 @@
 #include <string>
 #include <vector>
 
-#include "lib/lib.h"
 #include "platform/failure_codes.h"
 #include "platform/system.h"
+#include "program/program.h"
+#include "support/temp_folder.h"
 #include "text/text_stream.h"
 
 namespace {
@@ -20,24 +21,14 @@ namespace {
 using namespace std::string_literals;
 namespace fs = std::filesystem;
 
-std::string ReadBytes(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-void WriteBytes(const fs::path& path, const std::string& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-}
+using test_support::ReadFile;
+using test_support::WriteFile;
 
 // A fresh temporary folder for the log files, and the module settings the logger
 // names its files from, restored afterwards.
 class LogTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    std::random_device seed;
-    folder_ = fs::temp_directory_path() / ("quorve-log-" + std::to_string(seed()));
-    fs::create_directory(folder_);
     savedFolder_ = LogFolder;
     savedEventFile_ = EventFile;
     savedProgramFolder_ = ProgramFolder;
@@ -54,8 +45,6 @@ class LogTest : public ::testing::Test {
     EventFile = savedEventFile_;
     ProgramFolder = savedProgramFolder_;
     ProgramName = savedProgramName_;
-    std::error_code ignored;
-    fs::remove_all(folder_, ignored);
   }
 
   std::vector<std::string> FilesInFolder() const {
@@ -76,7 +65,8 @@ class LogTest : public ::testing::Test {
     return lines;
   }
 
-  fs::path folder_;
+  test_support::TempFolder folderScope_;
+  const fs::path folder_ = folderScope_.path();
   std::string savedFolder_, savedEventFile_, savedProgramFolder_, savedProgramName_;
 };
 
@@ -88,7 +78,7 @@ TEST_F(LogTest, FilteredModeDropsBlankAndRepeatedBracketLines) {
   Fill(cache, kEightLines);
   const fs::path file = folder_ / "filtered.txt";
   log.SaveCache(cache, file.string(), 1);
-  EXPECT_EQ(ReadBytes(file), "[a]\r\nx\r\n[b]\r\n[a]\r\n");
+  EXPECT_EQ(ReadFile(file), "[a]\r\nx\r\n[b]\r\n[a]\r\n");
   EXPECT_EQ(cache.Count(), 0);
 }
 
@@ -98,7 +88,7 @@ TEST_F(LogTest, AllLinesModeKeepsBlankAndRepeatedLines) {
   Fill(cache, kEightLines);
   const fs::path file = folder_ / "all.txt";
   log.SaveCache(cache, file.string(), 0);
-  EXPECT_EQ(ReadBytes(file), "[a]\r\nx\r\n[a]\r\n\r\n[a]\r\n[b]\r\n  \r\n[a]\r\n");
+  EXPECT_EQ(ReadFile(file), "[a]\r\nx\r\n[a]\r\n\r\n[a]\r\n[b]\r\n  \r\n[a]\r\n");
   EXPECT_EQ(cache.Count(), 0);
 }
 
@@ -119,7 +109,7 @@ TEST_F(LogTest, FilteredModeFineDetails) {
               });
   const fs::path file = folder_ / "details.txt";
   log.SaveCache(cache, file.string(), 1);
-  EXPECT_EQ(ReadBytes(file), " [a]\r\n [a]\r\n[a] \r\n[a]\r\nplain\r\n[a]\0x\r\n[a]\r\n"s);
+  EXPECT_EQ(ReadFile(file), " [a]\r\n [a]\r\n[a] \r\n[a]\r\nplain\r\n[a]\0x\r\n[a]\r\n"s);
 }
 
 TEST_F(LogTest, AllLinesModeWritesZeroBytesAndLineBreaksAsCached) {
@@ -128,19 +118,19 @@ TEST_F(LogTest, AllLinesModeWritesZeroBytesAndLineBreaksAsCached) {
   Fill(cache, {"a\0b"s, "\0"s, "two\r\nlines"});
   const fs::path file = folder_ / "bytes.txt";
   log.SaveCache(cache, file.string(), 0);
-  EXPECT_EQ(ReadBytes(file), "a\0b\r\n\0\r\ntwo\r\nlines\r\n"s);
+  EXPECT_EQ(ReadFile(file), "a\0b\r\n\0\r\ntwo\r\nlines\r\n"s);
 }
 
 TEST_F(LogTest, ExistingFileIsAppendedTo) {
   TLog log;
   const fs::path file = folder_ / "append.txt";
-  WriteBytes(file, "old\r\n");
+  WriteFile(file, "old\r\n");
   TStringList cache;
   Fill(cache, {"new", "[n]"});
   log.SaveCache(cache, file.string(), 1);
   Fill(cache, {"[n]", "more"});
   log.SaveCache(cache, file.string(), 1);  // the previous "[" line starts empty again
-  EXPECT_EQ(ReadBytes(file), "old\r\nnew\r\n[n]\r\n[n]\r\nmore\r\n");
+  EXPECT_EQ(ReadFile(file), "old\r\nnew\r\n[n]\r\n[n]\r\nmore\r\n");
 }
 
 TEST_F(LogTest, OtherModesWriteNoLineButEmptyTheCache) {
@@ -150,7 +140,7 @@ TEST_F(LogTest, OtherModesWriteNoLineButEmptyTheCache) {
   const fs::path file = folder_ / "mode2.txt";
   log.SaveCache(cache, file.string(), 2);
   EXPECT_TRUE(fs::exists(file));
-  EXPECT_EQ(ReadBytes(file), "");
+  EXPECT_EQ(ReadFile(file), "");
   EXPECT_EQ(cache.Count(), 0);
 }
 
@@ -174,7 +164,7 @@ TEST_F(LogTest, FailedCacheWriteKeepsLinesAndLeavesOneEvent) {
 
   EXPECT_EQ(LinesOf(cache), (std::vector<std::string>{"kept 1", "", "kept 2"}));
   EXPECT_FALSE(fs::exists(missing));
-  const std::string events = ReadBytes(EventFile);
+  const std::string events = ReadFile(EventFile);
   std::smatch match;
   ASSERT_TRUE(std::regex_match(events, match, kFailureEvent)) << events;
   // The stream's text for the code the system gives for a missing folder.
@@ -192,7 +182,7 @@ TEST_F(LogTest, FailedCacheWriteKeepsAPendingCodeOfTheRun) {
   EXPECT_EQ(PendingStreamError(), 103);
   PendingStreamError() = 103;
   log.SaveCache(cache, (folder_ / "written.txt").string(), 0);
-  EXPECT_EQ(ReadBytes(folder_ / "written.txt"), "line\r\n");
+  EXPECT_EQ(ReadFile(folder_ / "written.txt"), "line\r\n");
   EXPECT_EQ(PendingStreamError(), 103);
   PendingStreamError() = 0;
 }
@@ -207,7 +197,7 @@ TEST_F(LogTest, AnEmptyFileNameNeverMeansStandardOutput) {
   EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
   EXPECT_EQ(cache.Count(), 1);
   std::smatch match;
-  const std::string events = ReadBytes(EventFile);
+  const std::string events = ReadFile(EventFile);
   ASSERT_TRUE(std::regex_match(events, match, kFailureEvent)) << events;
   EXPECT_EQ(match[1], "Invalid filename");
 }
@@ -223,7 +213,7 @@ std::vector<std::string> FailureMessages(const std::string& events) {
 
 TEST_F(LogTest, DestructionSavesTheFourCachesInOrder) {
   const fs::path aFile = folder_ / "a-file.txt";
-  WriteBytes(aFile, "");
+  WriteFile(aFile, "");
   // Four files that each fail their own way, so that the order shows in the event
   // file: a missing folder, a folder, a link to itself (or, where links cannot be
   // made, a name the system refuses) and a name below a file.
@@ -242,7 +232,7 @@ TEST_F(LogTest, DestructionSavesTheFourCachesInOrder) {
     TStringList cache;
     Fill(cache, {"x"});
     log.SaveCache(cache, file, 0);
-    const std::vector<std::string> alone = FailureMessages(ReadBytes(EventFile));
+    const std::vector<std::string> alone = FailureMessages(ReadFile(EventFile));
     ASSERT_EQ(alone.size(), 1u) << file;
     expected.push_back(alone[0]);
   }
@@ -263,7 +253,7 @@ TEST_F(LogTest, DestructionSavesTheFourCachesInOrder) {
     Fill(*log.SqlCache, {"s"});
     Fill(*log.DebugCache, {"d"});
   }
-  EXPECT_EQ(FailureMessages(ReadBytes(events)), expected);
+  EXPECT_EQ(FailureMessages(ReadFile(events)), expected);
 }
 
 TEST_F(LogTest, DestructionWritesEachCacheWithItsMode) {
@@ -281,10 +271,10 @@ TEST_F(LogTest, DestructionWritesEachCacheWithItsMode) {
   }
   const std::string all = "[a]\r\nx\r\n[a]\r\n\r\n[a]\r\n[b]\r\n  \r\n[a]\r\n";
   const std::string filtered = "[a]\r\nx\r\n[b]\r\n[a]\r\n";
-  EXPECT_EQ(ReadBytes(tabFile), all);
-  EXPECT_EQ(ReadBytes(logFile), filtered);
-  EXPECT_EQ(ReadBytes(sqlFile), all);
-  EXPECT_EQ(ReadBytes(debugFile), filtered);
+  EXPECT_EQ(ReadFile(tabFile), all);
+  EXPECT_EQ(ReadFile(logFile), filtered);
+  EXPECT_EQ(ReadFile(sqlFile), all);
+  EXPECT_EQ(ReadFile(debugFile), filtered);
   EXPECT_EQ(FilesInFolder().size(), 4u);  // no event
 }
 
@@ -411,7 +401,7 @@ TEST_F(LogTest, WriteEventAppendsOneLinePerEvent) {
   WriteEvent("Src", "first");
   WriteEvent("", "only message");
   WriteEvent("only source", "");
-  const std::string text = ReadBytes(EventFile);
+  const std::string text = ReadFile(EventFile);
   const std::regex lines(
       R"(\[[^\]]+\]#Src: first\r\n\[[^\]]+\]#: only message\r\n\[[^\]]+\]#only source: \r\n)");
   EXPECT_TRUE(std::regex_match(text, lines)) << text;

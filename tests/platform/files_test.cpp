@@ -12,14 +12,14 @@
 #include <functional>
 
 #include "platform/posix/error_codes.h"
-#include "temp_folder.h"
+#include "support/temp_folder.h"
 
 namespace {
 
-using platform_test::EntryCount;
-using platform_test::ReadFile;
-using platform_test::TempFolder;
-using platform_test::WriteFile;
+using test_support::EntryCount;
+using test_support::ReadFile;
+using test_support::TempFolder;
+using test_support::WriteFile;
 
 std::string CurrentFolder() {
   return std::filesystem::current_path().string();

@@ -5,7 +5,7 @@
 #include <filesystem>
 #include <string>
 
-#include "platform_win32/scratch_folder.h"
+#include "support/temp_folder.h"
 
 namespace {
 
@@ -37,14 +37,14 @@ ErrorCode WriteAll(FileHandle handle, const std::string& bytes) {
 const std::string kAwkwardBytes("a\r\nb\nc\rd\0e\x1a\xff\r\n", 14);
 
 TEST(Win32Files, BytesGoOutAndComeBackExactlyWithoutLineEndTranslation) {
-  ScratchFolder folder;
+  test_support::TempFolder folder;
   FileHandle handle;
-  ASSERT_EQ(CreateForWriting(folder.Name("f.bin"), handle), 0);
+  ASSERT_EQ(CreateForWriting(folder / "f.bin", handle), 0);
   EXPECT_EQ(WriteAll(handle, kAwkwardBytes), 0);
   EXPECT_EQ(CloseFileHandle(handle), 0);
   EXPECT_EQ(folder.Read("f.bin"), kAwkwardBytes);
 
-  ASSERT_EQ(OpenForReading(folder.Name("f.bin"), handle), 0);
+  ASSERT_EQ(OpenForReading(folder / "f.bin", handle), 0);
   EXPECT_EQ(ReadAll(handle), kAwkwardBytes);
   std::size_t got = 99;
   char byte;
@@ -54,58 +54,58 @@ TEST(Win32Files, BytesGoOutAndComeBackExactlyWithoutLineEndTranslation) {
 }
 
 TEST(Win32Files, CreatingTruncatesAnExistingFile) {
-  ScratchFolder folder;
+  test_support::TempFolder folder;
   folder.Write("f.txt", "a long old content");
   FileHandle handle;
-  ASSERT_EQ(CreateForWriting(folder.Name("f.txt"), handle), 0);
+  ASSERT_EQ(CreateForWriting(folder / "f.txt", handle), 0);
   EXPECT_EQ(WriteAll(handle, "new"), 0);
   CloseFileHandle(handle);
   EXPECT_EQ(folder.Read("f.txt"), "new");
 }
 
 TEST(Win32Files, OpenFailuresKeepTheWindowsCodes) {
-  ScratchFolder folder;
-  std::filesystem::create_directory(folder.Name("sub"));
+  test_support::TempFolder folder;
+  std::filesystem::create_directory(folder / "sub");
   FileHandle handle = 12345;
-  EXPECT_EQ(OpenForReading(folder.Name("missing.txt"), handle), kFileNotFound);
+  EXPECT_EQ(OpenForReading(folder / "missing.txt", handle), kFileNotFound);
   EXPECT_EQ(handle, kInvalidHandle);
-  EXPECT_EQ(OpenForReading(folder.Name("nofolder\\x.txt"), handle), kPathNotFound);
-  EXPECT_EQ(OpenForUpdate(folder.Name("missing.txt"), handle), kFileNotFound);
-  EXPECT_EQ(CreateForWriting(folder.Name("nofolder\\x.txt"), handle), kPathNotFound);
-  EXPECT_EQ(OpenForReading(folder.Name("sub"), handle), kAccessDenied);
+  EXPECT_EQ(OpenForReading(folder / "nofolder\\x.txt", handle), kPathNotFound);
+  EXPECT_EQ(OpenForUpdate(folder / "missing.txt", handle), kFileNotFound);
+  EXPECT_EQ(CreateForWriting(folder / "nofolder\\x.txt", handle), kPathNotFound);
+  EXPECT_EQ(OpenForReading(folder / "sub", handle), kAccessDenied);
   EXPECT_EQ(OpenForReading("", handle), kFileNotFound);
-  EXPECT_EQ(OpenForReading(folder.Name(std::string("a\0b", 3)), handle), kFileNotFound);
-  EXPECT_FALSE(std::filesystem::exists(folder.Name("a")));
+  EXPECT_EQ(OpenForReading(folder / std::string("a\0b", 3), handle), kFileNotFound);
+  EXPECT_FALSE(std::filesystem::exists(folder / "a"));
 }
 
 TEST(Win32Files, OthersMayReadAnOpenFileButNotWriteIt) {
-  ScratchFolder folder;
+  test_support::TempFolder folder;
   folder.Write("f.txt", "shared");
   FileHandle reader;
-  ASSERT_EQ(OpenForReading(folder.Name("f.txt"), reader), 0);
+  ASSERT_EQ(OpenForReading(folder / "f.txt", reader), 0);
   FileHandle second;
-  ASSERT_EQ(OpenForReading(folder.Name("f.txt"), second), 0);
+  ASSERT_EQ(OpenForReading(folder / "f.txt", second), 0);
   CloseFileHandle(second);
   FileHandle writer;
-  EXPECT_EQ(CreateForWriting(folder.Name("f.txt"), writer), kSharingViolation);
-  EXPECT_EQ(OpenForUpdate(folder.Name("f.txt"), writer), kSharingViolation);
+  EXPECT_EQ(CreateForWriting(folder / "f.txt", writer), kSharingViolation);
+  EXPECT_EQ(OpenForUpdate(folder / "f.txt", writer), kSharingViolation);
   CloseFileHandle(reader);
   EXPECT_EQ(folder.Read("f.txt"), "shared");
 
   // While it is written, a reader must itself allow writers (as the C runtime does);
   // one that does not, as this layer's own opens, is refused.
-  ASSERT_EQ(CreateForWriting(folder.Name("g.txt"), writer), 0);
+  ASSERT_EQ(CreateForWriting(folder / "g.txt", writer), 0);
   WriteAll(writer, "seen");
   EXPECT_EQ(folder.Read("g.txt"), "seen");
-  EXPECT_EQ(OpenForReading(folder.Name("g.txt"), second), kSharingViolation);
+  EXPECT_EQ(OpenForReading(folder / "g.txt", second), kSharingViolation);
   CloseFileHandle(writer);
 }
 
 TEST(Win32Files, SizeSeekAndTruncate) {
-  ScratchFolder folder;
+  test_support::TempFolder folder;
   folder.Write("f.txt", "0123456789");
   FileHandle handle;
-  ASSERT_EQ(OpenForUpdate(folder.Name("f.txt"), handle), 0);
+  ASSERT_EQ(OpenForUpdate(folder / "f.txt", handle), 0);
   std::uint64_t size = 0, position = 0;
   EXPECT_EQ(FileSizeOf(handle, size), 0);
   EXPECT_EQ(size, 10u);
@@ -122,9 +122,9 @@ TEST(Win32Files, SizeSeekAndTruncate) {
 }
 
 TEST(Win32Files, HandleTypes) {
-  ScratchFolder folder;
+  test_support::TempFolder folder;
   FileHandle handle;
-  ASSERT_EQ(CreateForWriting(folder.Name("f.txt"), handle), 0);
+  ASSERT_EQ(CreateForWriting(folder / "f.txt", handle), 0);
   EXPECT_EQ(TypeOfHandle(handle), HandleType::Disk);
   CloseFileHandle(handle);
   ASSERT_EQ(CreateForWriting("NUL", handle), 0);
@@ -134,9 +134,9 @@ TEST(Win32Files, HandleTypes) {
 }
 
 TEST(Win32Files, FullPathsResolveDotsUnderTheCurrentFolder) {
-  ScratchFolder folder;
+  test_support::TempFolder folder;
   const auto previous = std::filesystem::current_path();
-  std::filesystem::current_path(folder.Folder());
+  std::filesystem::current_path(folder.Path());
   const std::string here = FullPathOf(".");
   EXPECT_EQ(FullPathOf("a\\..\\b.txt"), here + "\\b.txt");
   EXPECT_EQ(FullPathOf("x\\.\\y\\"), here + "\\x\\y\\");
@@ -148,28 +148,28 @@ TEST(Win32Files, FullPathsResolveDotsUnderTheCurrentFolder) {
 }
 
 TEST(Win32Files, RegularFileExistsIsTrueOnlyForFilesAndTheFirstWildcardMatch) {
-  ScratchFolder folder;
+  test_support::TempFolder folder;
   folder.Write("a.txt", "x");
-  std::filesystem::create_directory(folder.Name("d.dir"));
-  EXPECT_TRUE(RegularFileExists(folder.Name("a.txt")));
-  EXPECT_TRUE(RegularFileExists(folder.Name("*.txt")));
-  EXPECT_TRUE(RegularFileExists(folder.Name("?.txt")));
-  EXPECT_FALSE(RegularFileExists(folder.Name("d.dir")));
-  EXPECT_FALSE(RegularFileExists(folder.Name("*.dir")));
-  EXPECT_FALSE(RegularFileExists(folder.Name("b.txt")));
-  EXPECT_FALSE(RegularFileExists(folder.Folder()));
+  std::filesystem::create_directory(folder / "d.dir");
+  EXPECT_TRUE(RegularFileExists(folder / "a.txt"));
+  EXPECT_TRUE(RegularFileExists(folder / "*.txt"));
+  EXPECT_TRUE(RegularFileExists(folder / "?.txt"));
+  EXPECT_FALSE(RegularFileExists(folder / "d.dir"));
+  EXPECT_FALSE(RegularFileExists(folder / "*.dir"));
+  EXPECT_FALSE(RegularFileExists(folder / "b.txt"));
+  EXPECT_FALSE(RegularFileExists(folder.Path()));
   EXPECT_FALSE(RegularFileExists(""));
-  EXPECT_FALSE(RegularFileExists(folder.Name(std::string("a.txt\0x", 7))));
+  EXPECT_FALSE(RegularFileExists(folder / std::string("a.txt\0x", 7)));
 }
 
 TEST(Win32Replacement, CommitPutsTheNewBytesInPlaceAndLeavesNoTemporaryFile) {
-  ScratchFolder folder;
+  test_support::TempFolder folder;
   folder.Write("t.txt", "old");
   ReplacementFile file;
-  ASSERT_EQ(BeginReplacement(folder.Name("t.txt"), file), 0);
+  ASSERT_EQ(BeginReplacement(folder / "t.txt", file), 0);
   ASSERT_FALSE(file.tempPath.empty());
   EXPECT_EQ(std::filesystem::path(file.tempPath).parent_path(),
-            std::filesystem::path(folder.Folder()));
+            std::filesystem::path(folder.Path()));
   EXPECT_EQ(folder.Read("t.txt"), "old");  // untouched until the commit
   EXPECT_EQ(WriteAll(file.handle, kAwkwardBytes), 0);
   EXPECT_EQ(CommitReplacement(file), 0);
@@ -178,10 +178,10 @@ TEST(Win32Replacement, CommitPutsTheNewBytesInPlaceAndLeavesNoTemporaryFile) {
 }
 
 TEST(Win32Replacement, AbandoningKeepsTheTargetAndRemovesTheTemporaryFile) {
-  ScratchFolder folder;
+  test_support::TempFolder folder;
   folder.Write("t.txt", "old");
   ReplacementFile file;
-  ASSERT_EQ(BeginReplacement(folder.Name("t.txt"), file), 0);
+  ASSERT_EQ(BeginReplacement(folder / "t.txt", file), 0);
   WriteAll(file.handle, "half");
   AbandonReplacement(file);
   EXPECT_EQ(folder.Read("t.txt"), "old");
@@ -189,10 +189,10 @@ TEST(Win32Replacement, AbandoningKeepsTheTargetAndRemovesTheTemporaryFile) {
 }
 
 TEST(Win32Replacement, ANewTargetIsCreatedOnCommit) {
-  ScratchFolder folder;
+  test_support::TempFolder folder;
   ReplacementFile file;
-  ASSERT_EQ(BeginReplacement(folder.Name("new.txt"), file), 0);
-  EXPECT_FALSE(std::filesystem::exists(folder.Name("new.txt")));
+  ASSERT_EQ(BeginReplacement(folder / "new.txt", file), 0);
+  EXPECT_FALSE(std::filesystem::exists(folder / "new.txt"));
   WriteAll(file.handle, "fresh");
   EXPECT_EQ(CommitReplacement(file), 0);
   EXPECT_EQ(folder.Entries(), std::vector<std::string>{"new.txt"});
@@ -200,14 +200,14 @@ TEST(Win32Replacement, ANewTargetIsCreatedOnCommit) {
 }
 
 TEST(Win32Replacement, RefusalsLeaveNothingBehind) {
-  ScratchFolder folder;
+  test_support::TempFolder folder;
   folder.Write("ro.txt", "keep");
-  std::filesystem::permissions(folder.Name("ro.txt"), std::filesystem::perms::owner_write,
+  std::filesystem::permissions(folder / "ro.txt", std::filesystem::perms::owner_write,
                                std::filesystem::perm_options::remove);
   ReplacementFile file;
-  EXPECT_EQ(BeginReplacement(folder.Name("ro.txt"), file), kAccessDenied);
+  EXPECT_EQ(BeginReplacement(folder / "ro.txt", file), kAccessDenied);
   EXPECT_EQ(file.handle, kInvalidHandle);
-  EXPECT_EQ(BeginReplacement(folder.Name("nofolder\\x.txt"), file), kPathNotFound);
+  EXPECT_EQ(BeginReplacement(folder / "nofolder\\x.txt", file), kPathNotFound);
   EXPECT_EQ(BeginReplacement("", file), kFileNotFound);
   EXPECT_EQ(folder.Read("ro.txt"), "keep");
   EXPECT_EQ(folder.Entries(), std::vector<std::string>{"ro.txt"});
@@ -216,12 +216,12 @@ TEST(Win32Replacement, RefusalsLeaveNothingBehind) {
 }
 
 TEST(Win32Replacement, AFileBeingReadIsReplacedOnceTheReaderLetsGo) {
-  ScratchFolder folder;
+  test_support::TempFolder folder;
   folder.Write("in.txt", "line one\r\n");
   FileHandle reader;
-  ASSERT_EQ(OpenForReading(folder.Name("in.txt"), reader), 0);
+  ASSERT_EQ(OpenForReading(folder / "in.txt", reader), 0);
   ReplacementFile file;
-  ASSERT_EQ(BeginReplacement(folder.Name("in.txt"), file), 0);
+  ASSERT_EQ(BeginReplacement(folder / "in.txt", file), 0);
   EXPECT_EQ(ReadAll(reader), "line one\r\n");
   WriteAll(file.handle, "LINE ONE\r\n");
   CloseFileHandle(reader);
@@ -230,12 +230,12 @@ TEST(Win32Replacement, AFileBeingReadIsReplacedOnceTheReaderLetsGo) {
 }
 
 TEST(Win32Replacement, TheTemporaryFileCanBeWrittenThroughItsName) {
-  ScratchFolder folder;
+  test_support::TempFolder folder;
   folder.Write("in.txt", "old\r\n");
   FileHandle reader;
-  ASSERT_EQ(OpenForReading(folder.Name("in.txt"), reader), 0);
+  ASSERT_EQ(OpenForReading(folder / "in.txt", reader), 0);
   ReplacementFile file;
-  ASSERT_EQ(BeginReplacement(folder.Name("in.txt"), file), 0);
+  ASSERT_EQ(BeginReplacement(folder / "in.txt", file), 0);
   FileHandle byName;
   ASSERT_EQ(CreateForWriting(file.tempPath, byName), 0);
   EXPECT_EQ(WriteAll(byName, "new\r\n"), 0);

@@ -5,18 +5,18 @@
 #include <filesystem>
 #include <string>
 
+#include "base/exceptions.h"
 #include "platform/failure_codes.h"
 #include "platform/files.h"
-#include "text/exceptions.h"
-#include "text_test_files.h"
+#include "support/temp_folder.h"
 
 namespace {
 
-using text_test::EntryCount;
-using text_test::MakeReadOnly;
-using text_test::ReadFile;
-using text_test::TempFolder;
-using text_test::WriteFile;
+using test_support::EntryCount;
+using test_support::MakeReadOnly;
+using test_support::ReadFile;
+using test_support::TempFolder;
+using test_support::WriteFile;
 
 template <typename Failure, typename Action>
 std::string MessageOf(Action action) {
@@ -31,7 +31,7 @@ std::string MessageOf(Action action) {
 TEST(FileStreamTest, OpenOfAMissingFileNamesItsFullPath) {
   TempFolder folder;
   const std::string name = folder / "sub/../missing.txt";
-  EXPECT_EQ(MessageOf<EFOpenError>([&] { FileStreamOpen(name, kOpenReadDenyWrite); }),
+  EXPECT_EQ(MessageOf<EFOpenError>([&] { FileStreamOpen(name); }),
             "Cannot open file \"" + platform::FullPathOf(folder / "missing.txt") + "\". " +
                 platform::SystemErrorText(platform_test::CodeOfOpening(name)));
 }
@@ -39,7 +39,7 @@ TEST(FileStreamTest, OpenOfAMissingFileNamesItsFullPath) {
 TEST(FileStreamTest, OpenFailureIsAFileStreamError) {
   TempFolder folder;
   try {
-    FileStreamOpen(folder / "none", kOpenReadDenyWrite);
+    FileStreamOpen(folder / "none");
     FAIL() << "no failure raised";
   } catch (const EFileStreamError& failure) {
     EXPECT_STREQ(failure.ClassName(), "EFOpenError");
@@ -51,7 +51,7 @@ TEST(FileStreamTest, ReadsSizeAndPosition) {
   WriteFile(folder / "f.bin", std::string("0123\0"
                                           "56789",
                                           10));
-  auto stream = FileStreamOpen(folder / "f.bin", kOpenReadDenyWrite);
+  auto stream = FileStreamOpen(folder / "f.bin");
   EXPECT_EQ(stream->Size(), 10u);
   EXPECT_EQ(stream->Position(), 0u);
   stream->SeekTo(3);
@@ -71,7 +71,7 @@ TEST(FileStreamTest, ReadsSizeAndPosition) {
 TEST(FileStreamTest, ReadRemainingOfAnEmptyFileIsEmpty) {
   TempFolder folder;
   WriteFile(folder / "empty", "");
-  auto stream = FileStreamOpen(folder / "empty", kOpenReadDenyWrite);
+  auto stream = FileStreamOpen(folder / "empty");
   EXPECT_EQ(ReadRemaining(*stream).size, 0u);
 }
 

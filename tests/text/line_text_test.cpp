@@ -6,17 +6,17 @@
 #include <string>
 #include <vector>
 
-#include "text/exceptions.h"
+#include "base/exceptions.h"
+#include "support/temp_folder.h"
 #include "text/string_list.h"
-#include "text_test_files.h"
 
 namespace {
 
-using text_test::EntryCount;
-using text_test::MakeReadOnly;
-using text_test::ReadFile;
-using text_test::TempFolder;
-using text_test::WriteFile;
+using test_support::EntryCount;
+using test_support::MakeReadOnly;
+using test_support::ReadFile;
+using test_support::TempFolder;
+using test_support::WriteFile;
 
 std::vector<std::string> LinesOf(const TStringList& list) {
   std::vector<std::string> lines;

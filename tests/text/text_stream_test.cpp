@@ -6,14 +6,14 @@
 #include <thread>
 #include <vector>
 
-#include "text/exceptions.h"
-#include "text_test_files.h"
+#include "base/exceptions.h"
+#include "support/temp_folder.h"
 
 namespace {
 
-using text_test::ReadFile;
-using text_test::TempFolder;
-using text_test::WriteFile;
+using test_support::ReadFile;
+using test_support::TempFolder;
+using test_support::WriteFile;
 
 class TextStreamTest : public ::testing::Test {
  protected:

@@ -54,13 +54,13 @@ bool ConsoleAvailable() {
   return State().available;
 }
 
-void ConsoleWriteRow(std::string_view text, int colour, bool advance) {
+void ConsoleWriteRow(std::string_view text, int colour, AfterRow after) {
   if (!ConsoleAvailable()) return;
   posix::ConsoleRowStyle style;
   style.colour = colour;
-  style.advance = advance;
+  style.advance = after == AfterRow::NextRow;
   style.utf8 = State().utf8;
-  style.width = advance ? 0 : TerminalColumns();
+  style.width = style.advance ? 0 : TerminalColumns();
   std::string bytes = posix::ConsoleRowBytes(text, style);
   WriteAllIgnoringFailure(bytes);
 }

@@ -11,11 +11,6 @@ namespace {
 
 thread_local int lastFailureErrno = 0;
 
-constexpr ErrorCode kFileNotFound = 2;
-constexpr ErrorCode kPathNotFound = 3;
-constexpr ErrorCode kTooManyOpenFiles = 4;
-constexpr ErrorCode kAccessDenied = 5;
-
 // strerror_r comes in two shapes (GNU returns the text, XSI fills the buffer).
 [[maybe_unused]] const char* PickErrorText(int result, const char* buffer) {
   return result == 0 ? buffer : nullptr;

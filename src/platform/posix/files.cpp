@@ -157,7 +157,7 @@ ErrorCode WriteDirectly(ReplacementFile& file) {
 }
 
 bool FolderRefusesNewFiles(ErrorCode code) {
-  return code == 5;
+  return code == kAccessDenied;
 }
 
 }  // namespace
@@ -393,6 +393,13 @@ void AdviseHugePages(void* address, std::size_t size) {
   (void)address;
   (void)size;
 #endif
+}
+
+bool SameFile(const std::string& a, const std::string& b) {
+  struct stat first;
+  struct stat second;
+  return ::stat(a.c_str(), &first) == 0 && ::stat(b.c_str(), &second) == 0 &&
+         first.st_dev == second.st_dev && first.st_ino == second.st_ino;
 }
 
 }  // namespace platform

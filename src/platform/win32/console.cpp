@@ -1,10 +1,6 @@
 #include "platform/console.h"
 
-#define WIN32_LEAN_AND_MEAN
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
+#include "platform/win32/windows_api.h"
 
 #include "platform/win32/console_cells.h"
 
@@ -59,7 +55,7 @@ bool ConsoleAvailable() {
 }
 
 // Every console call's result is ignored: a status line never fails a run.
-void ConsoleWriteRow(std::string_view text, int colour, bool advance) {
+void ConsoleWriteRow(std::string_view text, int colour, AfterRow after) {
   if (!ConsoleAvailable()) return;
   const ConsoleState& state = State();
   CONSOLE_SCREEN_BUFFER_INFO info;
@@ -73,7 +69,7 @@ void ConsoleWriteRow(std::string_view text, int colour, bool advance) {
   ::FillConsoleOutputAttribute(state.handle, win32::RowAttribute(colour, state.startAttributes),
                                static_cast<DWORD>(win32::ColouredCellCount(cells)), At(0, row),
                                &done);
-  if (!advance) return;
+  if (after == AfterRow::StayOnRow) return;
   if (win32::NextRowInsideWindow(row, info.srWindow.Bottom)) {
     ::SetConsoleCursorPosition(state.handle, At(0, row + 1));
   } else {

@@ -1,10 +1,6 @@
 #include "platform/files.h"
 
-#define WIN32_LEAN_AND_MEAN
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
+#include "platform/win32/windows_api.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -122,7 +118,7 @@ ErrorCode WriteDirectly(ReplacementFile& file) {
 }
 
 bool FolderRefusesNewFiles(ErrorCode code) {
-  return code == 5;
+  return code == kAccessDenied;
 }
 
 }  // namespace
@@ -330,5 +326,29 @@ void AbandonReplacement(ReplacementFile& file) {
 
 // Large pages need a privilege that a console tool does not hold: nothing to do.
 void AdviseHugePages(void*, std::size_t) {}
+
+namespace {
+
+// Volume and file index name a file whatever path or link leads to it.
+bool IdentityOf(const std::string& name, BY_HANDLE_FILE_INFORMATION& info) {
+  HANDLE handle =
+      ::CreateFileA(name.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return false;
+  const bool known = ::GetFileInformationByHandle(handle, &info) != 0;
+  ::CloseHandle(handle);
+  return known;
+}
+
+}  // namespace
+
+bool SameFile(const std::string& a, const std::string& b) {
+  BY_HANDLE_FILE_INFORMATION first;
+  BY_HANDLE_FILE_INFORMATION second;
+  return IdentityOf(a, first) && IdentityOf(b, second) &&
+         first.dwVolumeSerialNumber == second.dwVolumeSerialNumber &&
+         first.nFileIndexHigh == second.nFileIndexHigh &&
+         first.nFileIndexLow == second.nFileIndexLow;
+}
 
 }  // namespace platform

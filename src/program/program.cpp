@@ -1,11 +1,11 @@
-#include "lib/lib.h"
+#include "program/program.h"
 
 #include <cstdlib>
 
 #include "platform/files.h"
 #include "platform/process.h"
 #include "platform/system.h"
-#include "text/process.h"
+#include "runtime/process.h"
 
 std::string ModuleFileName;
 std::string ProgramFolder;

@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "text/exceptions.h"
+#include "base/exceptions.h"
 
 using ShutdownStep = void (*)();
 

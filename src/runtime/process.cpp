@@ -1,4 +1,4 @@
-#include "text/process.h"
+#include "runtime/process.h"
 
 #include <cstdio>
 #include <vector>
@@ -32,13 +32,11 @@ void WriteReport(const Exception& failure) {
 // A stream failure that is still pending is what went wrong first: report that.
 void WriteReportOfFirstFault(const Exception& failure) {
   FlushText(OutputText());
-  std::int32_t& pending = PendingStreamError();
-  if (pending == 0) {
+  const std::int32_t code = TakePendingStreamError();
+  if (code == 0) {
     WriteReport(failure);
     return;
   }
-  std::int32_t code = pending;
-  pending = 0;
   WriteReport(EInOutError(IoErrorMessage(code), code));
 }
 

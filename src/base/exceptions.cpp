@@ -1,4 +1,4 @@
-#include "text/exceptions.h"
+#include "base/exceptions.h"
 
 #include <utility>
 

@@ -1,4 +1,5 @@
-// The support library: facts about the running program and small helpers.
+// Facts about the running program (its file, folder, name, time zone, computer),
+// the message pump, and the helpers that cut paths and fields into parts.
 #pragma once
 
 #include <cstdint>

@@ -1,4 +1,4 @@
-#include "lib/oem.h"
+#include "oem/oem.h"
 
 #include <array>
 #include <cstdint>

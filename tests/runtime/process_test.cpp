@@ -1,4 +1,4 @@
-#include "text/process.h"
+#include "runtime/process.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -7,8 +7,8 @@
 #include <filesystem>
 
 #include "platform/process.h"
+#include "support/temp_folder.h"
 #include "text/text_stream.h"
-#include "text_test_files.h"
 
 namespace {
 
@@ -128,7 +128,7 @@ TEST_F(ProcessEndFiles, WaitingOutputIsWrittenOutAfterTheShutdownSteps) {
         EndProcess(0);
       },
       ExitedWithCode(0), ::testing::Eq(""));
-  EXPECT_EQ(text_test::ReadFile(path), "waiting step");
+  EXPECT_EQ(test_support::ReadFile(path), "waiting step");
 }
 
 // --- The unhandled-failure report -----------------------------------------------
@@ -172,7 +172,7 @@ TEST_F(ProcessEndFiles, StandardOutputIsFlushedBeforeTheReport) {
         ReportUnhandledFailure(EWriteError("Stream write error"));
       },
       ExitedWithCode(1), ::testing::ContainsRegex("EWriteError"));
-  EXPECT_EQ(text_test::ReadFile(path), "written before the failure");
+  EXPECT_EQ(test_support::ReadFile(path), "written before the failure");
 }
 
 void FailingStep() {

@@ -1,4 +1,4 @@
-#include "lib/lib.h"
+#include "program/program.h"
 
 #include <gtest/gtest.h>
 
@@ -169,12 +169,12 @@ TEST(ProgramFolderFrom, ExpandsRelativeAndDottedFolders) {
 TEST(LibStartUp, DescribesTheRunningProgram) {
   LibStartUp();
   EXPECT_EQ(ModuleFileName, platform::ExecutablePath());
-  EXPECT_EQ(ProgramName, "lib_tests");
+  EXPECT_EQ(ProgramName, "program_tests");
   ASSERT_FALSE(ProgramFolder.empty());
   EXPECT_EQ(ProgramFolder.back(), FolderSeparator(ModuleFileName));
   ASSERT_EQ(ModuleFileName.rfind(ProgramFolder, 0), 0u);
   const std::string fileName = ModuleFileName.substr(ProgramFolder.size());
-  EXPECT_TRUE(fileName == "lib_tests" || fileName == "lib_tests.exe") << fileName;
+  EXPECT_TRUE(fileName == "program_tests" || fileName == "program_tests.exe") << fileName;
   EXPECT_EQ(Token(ProgramFolder, -2, FolderSeparator(ProgramFolder)),
             Token(ModuleFileName, -2, FolderSeparator(ModuleFileName)));
 
