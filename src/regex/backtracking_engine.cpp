@@ -51,10 +51,15 @@ class MatchResources {
     if (stack_ != nullptr) pcre2_jit_stack_free(stack_);
   }
 
-  // The context with the limits for a search over `length` bytes.
+  // The context with the limits for a search in a subject of `length` bytes
+  // (set again only when the length changes: the replace loop searches one
+  // subject many times).
   pcre2_match_context* ContextFor(std::size_t length) {
-    pcre2_set_match_limit(context_, Scaled(kMatchStepsBase, kMatchStepsPerByte, length));
-    pcre2_set_depth_limit(context_, Scaled(kDepthBase, kMatchStepsPerByte, length));
+    if (length != limitsLength_) {
+      pcre2_set_match_limit(context_, Scaled(kMatchStepsBase, kMatchStepsPerByte, length));
+      pcre2_set_depth_limit(context_, Scaled(kDepthBase, kMatchStepsPerByte, length));
+      limitsLength_ = length;
+    }
     return context_;
   }
 
@@ -67,6 +72,7 @@ class MatchResources {
 
   pcre2_match_context* context_ = nullptr;
   pcre2_jit_stack* stack_ = nullptr;
+  std::size_t limitsLength_ = static_cast<std::size_t>(-1);
 };
 
 MatchResources& SharedMatchResources() {
@@ -105,9 +111,11 @@ BacktrackingEngine::~BacktrackingEngine() {
 
 bool BacktrackingEngine::Search(std::string_view subject, std::size_t start, std::size_t* offsets,
                                 std::uint32_t entries) const {
-  pcre2_match_context* context = SharedMatchResources().ContextFor(subject.size() - start);
-  const int rc = pcre2_match(code_, reinterpret_cast<PCRE2_SPTR>(subject.data()), subject.size(),
-                             start, 0, matchData_, context);
+  pcre2_match_context* context = SharedMatchResources().ContextFor(subject.size());
+  const auto text = reinterpret_cast<PCRE2_SPTR>(subject.data());
+  // The compiled matcher directly, without the checks pcre2_match makes first.
+  const int rc = jit_ ? pcre2_jit_match(code_, text, subject.size(), start, 0, matchData_, context)
+                      : pcre2_match(code_, text, subject.size(), start, 0, matchData_, context);
   if (rc == PCRE2_ERROR_NOMATCH) return false;
   if (rc == PCRE2_ERROR_CALLOUT) throw regex_errors::MakeError(regex_errors::kLoopStackExceeded);
   if (rc == PCRE2_ERROR_NOMEMORY) throw std::bad_alloc();

@@ -19,9 +19,9 @@ namespace regex_backtracking {
 // of running for minutes. PCRE2 counts its backtracking steps; with JIT it makes
 // about 200 million a second on this machine (2 vCPU AMD EPYC), so the base
 // ends an exponential search on a short text in about half a second. A search
-// may also take kMatchStepsPerByte for each byte from its start to the subject's
-// end: a long match that goes through the text once takes a few steps per byte
-// and is never refused.
+// may also take kMatchStepsPerByte for each byte of its subject: a long match
+// that goes through the text once takes a few steps per byte and is never
+// refused.
 constexpr std::uint32_t kMatchStepsBase = 100'000'000;
 constexpr std::uint32_t kMatchStepsPerByte = 64;
 // The interpreter (used only when JIT compiling fails) also bounds its nesting
