@@ -2,6 +2,7 @@
 // the line-break view that lets RE2 run "^" and "$" under m.
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
 
 #include "regex/compiled_expression.h"
@@ -111,6 +112,29 @@ TEST(EngineChoice, LongLinearMatchWithABackreferenceIsNotRefused) {
   std::string line;
   while (line.size() < (4u << 20)) line += "lorem ipsum dolor ";
   EXPECT_EQ(FirstMatch("(l)\\1?(\\w| )*", line), "1," + std::to_string(line.size()));
+}
+
+// "(a|b)*a(a|b){20}x" needs up to two million automaton states, and random text
+// of 250 000 bytes makes about as many: beyond RE2's memory budget. RE2 then
+// flushes its automaton or matches with its slower linear matcher, and the
+// result is the same as PCRE2's, never a failure.
+TEST(EngineChoice, AutomatonOverItsBudgetStillFindsTheMatch) {
+  std::mt19937 random(5);
+  std::string text;
+  for (int k = 0; k < 250000; ++k) text += random() % 2 ? 'a' : 'b';
+  text[250000 - 21] = 'a';  // so that backtracking finds it from the first start
+  text += "x" + text;
+  const std::string expression = "(a|b)*a(a|b){20}x";
+  std::string onLinear;
+  {
+    const PolicyScope scope(EnginePolicy::Automatic);
+    ASSERT_EQ(CompiledExpression(expression, CodePage::Windows1252).Engine(), kLinear);
+    onLinear = FirstMatch(expression, text) + " " + regex_test::GroupText(expression, text, 2);
+  }
+  const PolicyScope scope(EnginePolicy::BacktrackingOnly);
+  EXPECT_EQ(onLinear,
+            FirstMatch(expression, text) + " " + regex_test::GroupText(expression, text, 2));
+  EXPECT_EQ(onLinear.substr(0, 9), "1,250001 ");
 }
 
 // Subject, then the view's bytes with "L" for LF, "C" for CR and "0" for NUL.
