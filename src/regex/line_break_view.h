@@ -12,10 +12,12 @@
 // The library's own "^" (after an LF) and "$" (before an LF) then fire at a
 // token's edge exactly where the language's anchors do. Every other byte stands
 // for itself; the subject holds no NUL (it is cut at the first), and no other
-// byte of the view is NUL, CR or LF, so no class of a pattern reaches into a
-// token. A token pattern cannot begin inside a token either, so a match that
-// starts inside one is empty; the search then goes on after the token. Word
-// boundaries see only non-word bytes around a token, as around the CR or LF.
+// byte of the view is NUL, CR or LF, so a pattern that starts at a token's edge
+// or outside tokens meets every token whole and stays on edges. A match that
+// starts inside a token is none of the language's (RE2 tries every offset); the
+// search then goes on after that token, and since RE2 finds the leftmost match,
+// no match at an edge before it was missed. Word boundaries see only non-word
+// bytes around a token, as around the CR or LF.
 #pragma once
 
 #include <cstddef>

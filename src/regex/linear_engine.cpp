@@ -64,7 +64,7 @@ bool LinearEngine::SearchText(std::string_view text, std::size_t start, std::siz
   return true;
 }
 
-// A match can begin inside a token only when it is empty (line_break_view.h);
+// A match that begins inside a token is not the language's (line_break_view.h);
 // the search then goes on from the token's end.
 bool LinearEngine::SearchView(const regex_lines::LineBreakView& view, std::size_t start,
                               std::size_t* offsets, std::uint32_t entries) const {
