@@ -31,7 +31,8 @@ clang++ -std=c++20 -O1 -g -fsanitize=fuzzer,address,undefined -fno-omit-frame-po
   -I"$src" \
   "$root/fuzz/regex_fuzzer.cpp" \
   "$src/regex/case_map.cpp" "$src/regex/parser.cpp" "$src/regex/lowering.cpp" \
-  "$src/regex/engine_choice.cpp" "$src/regex/line_break_view.cpp" \
+  "$src/regex/engine_choice.cpp" "$src/regex/line_break_view.cpp" "$src/regex/literal_engine.cpp" \
+  "$src/faststrings/fast_strings.cpp" "$src/faststrings/window_scan.cpp" \
   "$src/regex/backtracking_engine.cpp" "$src/regex/linear_engine.cpp" \
   "$src/regex/regex_errors.cpp" "$src/regex/compiled_expression.cpp" \
   "$src/base/exceptions.cpp" "$src/platform/code_page.cpp" "$src/platform/posix/system.cpp" \
@@ -39,7 +40,7 @@ clang++ -std=c++20 -O1 -g -fsanitize=fuzzer,address,undefined -fno-omit-frame-po
 echo "built $out/regex_fuzzer"
 # A few seeds so that the run starts from the language's shapes.
 for seed in 'a|b' '(a)\1' '[a-z]+?' 'x{2,3}' '(?i)ab' '(?m)^$' '\x{41}' '(?#c)' '(?x) a # c' \
-  '(?m)^\s*$' '(\w|\s)*z' '\xe9|\xe9b' '(a{0,1})+' '(?m)\r$|^\n'; do
+  '(?m)^\s*$' '(\w|\s)*z' '\xe9|\xe9b' '(a{0,1})+' '(?m)\r$|^\n' 'ab|(a)|b'; do
   printf '%s' "$seed" > "$out/corpus/$(printf '%s' "$seed" | md5sum | cut -c1-12)"
 done
 [ -z "$seconds" ] && [ -z "$runs" ] && exit 0

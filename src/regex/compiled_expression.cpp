@@ -7,6 +7,7 @@
 #include "regex/backtracking_engine.h"
 #include "regex/line_break_view.h"
 #include "regex/linear_engine.h"
+#include "regex/literal_engine.h"
 #include "regex/lowering.h"
 #include "regex/parser.h"
 #include "regex/regex_errors.h"
@@ -101,20 +102,24 @@ CompiledExpression::CompiledExpression(std::string_view expression, platform::Co
   groupCount_ = parsed.groupCount;
   const regex_choice::EngineChoice choice = ChoiceUnderPolicy(parsed);
   reason_ = choice.reason;
-  if (choice.kind == EngineKind::Linear) {
+  if (Policy() == EnginePolicy::Automatic) literal_ = regex_literal::LiteralEngine::Create(parsed);
+  if (literal_) {
+    ++TheCounters.literalCompiles;
+    reason_ = "a short list of plain words: the vector scan is fastest";
+  } else if (choice.kind == EngineKind::Linear) {
     pattern_ = regex_lowering::LowerToPattern(parsed, cases, regex_lowering::Dialect::Linear);
     std::string refusal;
     linear_ = regex_linear::LinearEngine::Create(
         pattern_, regex_choice::HasLineAnchors(parsed.root), refusal);
-    if (!linear_) {
+    if (linear_) {
+      ++TheCounters.linearCompiles;
+    } else {
       ++TheCounters.linearRefusals;
       reason_ = "refused by the linear library: " + refusal;
     }
   }
   bool jit = false;
-  if (linear_) {
-    ++TheCounters.linearCompiles;
-  } else {
+  if (!literal_ && !linear_) {
     pattern_ = regex_lowering::LowerToPattern(parsed, cases);
     backtracking_ = std::make_unique<regex_backtracking::BacktrackingEngine>(pattern_, cases);
     jit = backtracking_->Jit();
@@ -130,27 +135,43 @@ bool CompiledExpression::NeedsLineBreakView() const {
   return linear_ && linear_->NeedsLineBreakView();
 }
 
+EngineKind CompiledExpression::Engine() const {
+  if (literal_) return EngineKind::Literal;
+  return linear_ ? EngineKind::Linear : EngineKind::Backtracking;
+}
+
 bool CompiledExpression::Search(std::string_view subject, std::size_t startOffset,
                                 MatchOffsets& offsets, std::uint32_t entries) const {
   return SubjectSearch(*this, subject).Search(startOffset, offsets, entries);
 }
 
-bool CompiledExpression::SearchPrepared(std::string_view subject,
-                                        const regex_lines::LineBreakView* view,
-                                        std::size_t startOffset, MatchOffsets& offsets,
-                                        std::uint32_t entries) const {
+struct SubjectSearch::LiteralScan {
+  regex_literal::LiteralEngine::Scan scan;
+};
+
+bool CompiledExpression::SearchPrepared(const SubjectSearch& search, std::size_t startOffset,
+                                        MatchOffsets& offsets, std::uint32_t entries) const {
+  if (literal_) {
+    ++TheCounters.literalSearches;
+    return literal_->Search(search.subject_, search.literalScan_->scan, startOffset, offsets.data(),
+                            entries);
+  }
   if (linear_) {
     ++TheCounters.linearSearches;
-    return linear_->Search(subject, view, startOffset, offsets.data(), entries);
+    return linear_->Search(search.subject_, search.view_.get(), startOffset, offsets.data(),
+                           entries);
   }
   ++TheCounters.backtrackingSearches;
-  return backtracking_->Search(subject, startOffset, offsets.data(), entries);
+  return backtracking_->Search(search.subject_, startOffset, offsets.data(), entries);
 }
 
 SubjectSearch::SubjectSearch(const CompiledExpression& compiled, std::string_view subject)
     : compiled_(&compiled), subject_(subject) {
   if (compiled.NeedsLineBreakView()) {
     view_ = std::make_unique<regex_lines::LineBreakView>(subject);
+  }
+  if (compiled.literal_) {
+    literalScan_ = std::make_unique<LiteralScan>(LiteralScan{compiled.literal_->NewScan()});
   }
 }
 
@@ -160,7 +181,7 @@ SubjectSearch& SubjectSearch::operator=(SubjectSearch&&) noexcept = default;
 
 bool SubjectSearch::Search(std::size_t startOffset, MatchOffsets& offsets,
                            std::uint32_t entries) const {
-  return compiled_->SearchPrepared(subject_, view_.get(), startOffset, offsets, entries);
+  return compiled_->SearchPrepared(*this, startOffset, offsets, entries);
 }
 
 const std::shared_ptr<const CompiledExpression>& ExpressionCache::Get(std::string_view expression,

@@ -23,6 +23,9 @@ class LinearEngine;
 namespace regex_lines {
 class LineBreakView;
 }
+namespace regex_literal {
+class LiteralEngine;
+}
 
 namespace regex_engine {
 
@@ -38,7 +41,7 @@ using MatchOffsets = std::array<std::size_t, 2 * kMatchTableEntries>;
 // others let tests run the same expressions on each library.
 enum class EnginePolicy {
   Automatic,            // by the tree, the faster library where both run it right
-  LinearWherePossible,  // linear whenever the tree allows it
+  LinearWherePossible,  // linear whenever the tree allows it, never the word scan
   BacktrackingOnly,
 };
 // Clears the cache, so that the next use compiles under the new policy.
@@ -52,8 +55,10 @@ struct EngineCounters {
   std::uint64_t backtrackingCompiles = 0;
   std::uint64_t linearRefusals = 0;        // tree fit for it, library refused it
   std::uint64_t interpreterFallbacks = 0;  // backtracking without JIT
+  std::uint64_t literalCompiles = 0;
   std::uint64_t linearSearches = 0;
   std::uint64_t backtrackingSearches = 0;
+  std::uint64_t literalSearches = 0;
 };
 const EngineCounters& Counters();
 void ResetCounters();
@@ -66,6 +71,8 @@ void ResetCounters();
 // take one library's path; results are the same either way.
 constexpr const char* kDebugVariable = "QUORVE_DEBUG_REGEX";
 
+class SubjectSearch;
+
 class CompiledExpression {
  public:
   // Raises ERegExpr for a faulty expression. `expression` is already cut at its
@@ -75,7 +82,7 @@ class CompiledExpression {
   CompiledExpression(const CompiledExpression&) = delete;
   CompiledExpression& operator=(const CompiledExpression&) = delete;
 
-  EngineKind Engine() const { return linear_ ? EngineKind::Linear : EngineKind::Backtracking; }
+  EngineKind Engine() const;
   const char* EngineReason() const { return reason_.c_str(); }
   const std::string& Pattern() const { return pattern_; }
   int GroupCount() const { return groupCount_; }
@@ -89,12 +96,13 @@ class CompiledExpression {
 
  private:
   friend class SubjectSearch;
-  bool SearchPrepared(std::string_view subject, const regex_lines::LineBreakView* view,
-                      std::size_t startOffset, MatchOffsets& offsets, std::uint32_t entries) const;
+  bool SearchPrepared(const SubjectSearch& search, std::size_t startOffset, MatchOffsets& offsets,
+                      std::uint32_t entries) const;
 
   std::string pattern_;
   std::string reason_;
   int groupCount_ = 0;
+  std::unique_ptr<regex_literal::LiteralEngine> literal_;
   std::unique_ptr<regex_linear::LinearEngine> linear_;
   std::unique_ptr<regex_backtracking::BacktrackingEngine> backtracking_;
 };
@@ -114,9 +122,13 @@ class SubjectSearch {
   std::string_view Subject() const { return subject_; }
 
  private:
+  friend class CompiledExpression;
+  struct LiteralScan;
+
   const CompiledExpression* compiled_;
   std::string_view subject_;
   std::unique_ptr<regex_lines::LineBreakView> view_;
+  std::unique_ptr<LiteralScan> literalScan_;  // changes as searches go on
 };
 
 // Compiled expressions by expression text and code page, so that the one-shot

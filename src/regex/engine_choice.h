@@ -5,7 +5,9 @@
 
 namespace regex_choice {
 
-enum class EngineKind { Linear, Backtracking };
+// Literal: a short list of plain words, found by the tool's own vector scan
+// (regex/literal_engine.h), chosen for speed where the tree has that shape.
+enum class EngineKind { Linear, Backtracking, Literal };
 
 struct EngineChoice {
   EngineKind kind = EngineKind::Linear;

@@ -43,6 +43,7 @@ TEST_P(EngineChoiceTest, FollowsTheTree) {
 
 constexpr EngineKind kLinear = EngineKind::Linear;
 constexpr EngineKind kBacktracking = EngineKind::Backtracking;
+constexpr EngineKind kLiteral = EngineKind::Literal;
 
 INSTANTIATE_TEST_SUITE_P(
     Expressions, EngineChoiceTest,
@@ -51,10 +52,14 @@ INSTANTIATE_TEST_SUITE_P(
         ChoiceCase{"(\\w|\\s)*zzz", kLinear, kLinear}, ChoiceCase{"(a|b)*c", kLinear, kLinear},
         ChoiceCase{"(a|a)*b", kLinear, kLinear}, ChoiceCase{"a+?b{2,5}", kLinear, kLinear},
         ChoiceCase{"(?m)^\\s*$", kLinear, kLinear}, ChoiceCase{"(a{0,1}b)*", kLinear, kLinear},
-        // Words and short lists of words: bounded work per start, PCRE2 is faster.
-        ChoiceCase{"cat", kBacktracking, kLinear}, ChoiceCase{"(cat)", kBacktracking, kLinear},
-        ChoiceCase{"cat|dog|bird", kBacktracking, kLinear},
-        ChoiceCase{"(?i)the", kBacktracking, kLinear},
+        // Plain words, alone or in groups: the vector scan.
+        ChoiceCase{"cat", kLiteral, kLinear}, ChoiceCase{"(cat)", kLiteral, kLinear},
+        ChoiceCase{"cat|dog|bird", kLiteral, kLinear},
+        ChoiceCase{"(cat|dog)|(?#x)bird", kLiteral, kLinear},
+        // Short lists of words otherwise: bounded work per start, PCRE2 is faster.
+        ChoiceCase{"c(a)t", kBacktracking, kLinear},
+        ChoiceCase{"a|b|c|d|e", kBacktracking, kLinear}, ChoiceCase{"cat|", kBacktracking, kLinear},
+        ChoiceCase{"^cat", kBacktracking, kLinear}, ChoiceCase{"(?i)the", kBacktracking, kLinear},
         ChoiceCase{"\\bcat\\b|(d)(o)g", kBacktracking, kLinear},
         // Many ways through the tree even without a quantifier.
         ChoiceCase{"(a|a)(a|a)(a|a)(a|a)(a|a)", kLinear, kLinear},
@@ -112,6 +117,34 @@ TEST(EngineChoice, LongLinearMatchWithABackreferenceIsNotRefused) {
   std::string line;
   while (line.size() < (4u << 20)) line += "lorem ipsum dolor ";
   EXPECT_EQ(FirstMatch("(l)\\1?(\\w| )*", line), "1," + std::to_string(line.size()));
+}
+
+// The vector scan for plain words against PCRE2: every match of Exec and
+// ExecNext with its entries, and the replace loop.
+TEST(EngineChoice, WordScanFindsWhatBacktrackingFinds) {
+  const char* expressions[] = {"a",        "ab|a", "a|ab",           "(aa)|a", "b|(a|ab)",
+                               "(ab)|(b)", "aba",  "(?x)a b|(?#c)b", "\\x41\\.", "(?-i)a|b"};
+  const char* inputs[] = {"", "a", "aaa", "abab", "babaab", "xAB.A.", "ab\nab", "bbbb"};
+  for (const char* expression : expressions) {
+    {
+      const PolicyScope scope(EnginePolicy::Automatic);
+      ASSERT_EQ(CompiledExpression(expression, CodePage::Windows1252).Engine(), kLiteral)
+          << expression;
+    }
+    for (const char* input : inputs) {
+      std::string onScan, onBacktracking;
+      {
+        const PolicyScope scope(EnginePolicy::Automatic);
+        onScan = regex_test::AllMatches(expression, input) + Replaced(expression, input, "<$0$1>");
+      }
+      {
+        const PolicyScope scope(EnginePolicy::BacktrackingOnly);
+        onBacktracking =
+            regex_test::AllMatches(expression, input) + Replaced(expression, input, "<$0$1>");
+      }
+      EXPECT_EQ(onScan, onBacktracking) << expression << " on " << input;
+    }
+  }
 }
 
 // "(a|b)*a(a|b){20}x" needs up to two million automaton states, and random text

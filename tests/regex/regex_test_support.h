@@ -49,6 +49,21 @@ inline std::string GroupText(std::string_view expression, std::string_view input
   return std::string(input.substr(regex.GroupStart(n) - 1, regex.GroupLength(n)));
 }
 
+// Every match of Exec and ExecNext with entries 0 to 2, as "start,length" pairs.
+inline std::string AllMatches(std::string_view expression, std::string_view input,
+                              platform::CodePage codePage = platform::CodePage::Windows1252) {
+  TRegExpr regex(codePage);
+  regex.SetExpression(expression);
+  std::string text;
+  for (bool found = regex.Exec(input); found; found = regex.ExecNext()) {
+    for (int n = 0; n <= 2; ++n) {
+      text += std::to_string(regex.GroupStart(n)) + "," + std::to_string(regex.GroupLength(n)) +
+              (n == 2 ? ";" : " ");
+    }
+  }
+  return text;
+}
+
 // Every match replaced through an object of the given code page.
 inline std::string Replaced(std::string_view expression, std::string_view input,
                             std::string_view templ,
