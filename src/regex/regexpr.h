@@ -24,7 +24,8 @@
 // and its capturing groups are the expression's, in the same order, so the
 // library's match table is the language's.
 //
-// Two libraries run the patterns; engine_choice.h decides from the tree:
+// Two libraries run the patterns; engine_choice.h decides from the tree
+// (compiled_expression.cpp applies it):
 // - RE2 (linear_engine.h), in Latin-1 mode with leftmost-first matching, for
 //   every tree it runs exactly as backtracking would: its time is linear in the
 //   subject whatever the expression, so no expression can hang the tool. The
@@ -35,9 +36,11 @@
 //   match empty (where the libraries end the loop differently), and whatever
 //   RE2 refuses (a count above 1000, a program over its memory budget). Its
 //   step limits end a catastrophic search in about half a second (1015).
-// - Small trees without quantifiers (a word, a word in a group, a few words)
-//   cost backtracking bounded work per start position, and PCRE2's literal
-//   search runs them faster; they go to PCRE2 too.
+// - A short list of plain words ("cat", "(cat)", "cat|dog|bird") needs no
+//   matching library: the tool's own vector scan (literal_engine.h) finds each
+//   word, and the leftmost, first-written one is what backtracking finds.
+// - Other small trees without quantifiers cost backtracking bounded work per
+//   start position, and PCRE2 runs them faster than RE2; they go to PCRE2.
 // Which library ran never shows in results, only in the module's counters and
 // in the debug line that QUORVE_DEBUG_REGEX asks for (compiled_expression.h).
 // The differential tests hold both libraries to a reference matcher and to
