@@ -11,6 +11,14 @@
 
 namespace {
 
+// The text of the next line, its line end consumed (a lone CR dropped).
+std::string NextLine(TextStream& stream) {
+  std::string spare;
+  TextLine line;
+  ReadTextLine(stream, spare, LoneCr::Dropped, line);
+  return std::string(line.text);
+}
+
 using test_support::ReadFile;
 using test_support::TempFolder;
 using test_support::WriteFile;
@@ -30,16 +38,16 @@ class TextStreamTest : public ::testing::Test {
     ASSERT_EQ(stream.mode, TextStreamMode::Reading);
   }
 
-  // The lines as line-by-line mode takes them: read, skip the line end, and ask
-  // for the end only after an empty line.
-  std::vector<std::string> ReadAllLines() {
+  // The lines as line-by-line mode takes them, asking for the end only after an
+  // empty line.
+  std::vector<std::string> ReadAllLines(LoneCr loneCr = LoneCr::Dropped) {
     std::vector<std::string> lines;
+    std::string spare;
+    TextLine line;
     for (int guard = 0; guard < 100000; ++guard) {
-      std::string line = ReadTextLine(stream);
-      SkipLineEnd(stream);
-      const bool empty = line.empty();
-      lines.push_back(std::move(line));
-      if (empty && AtEndOfText(stream)) return lines;
+      ReadTextLine(stream, spare, loneCr, line);
+      lines.emplace_back(line.text);
+      if (line.text.empty() && AtEndOfText(stream)) return lines;
     }
     ADD_FAILURE() << "the end of the data was never reached";
     return lines;
@@ -80,8 +88,104 @@ INSTANTIATE_TEST_SUITE_P(
         LineCase{"ByteTwentySixAlone", std::string("\x1a"), {""}},
         LineCase{"ByteTwentySixAfterLastLine", std::string("a\r\n\x1a"), {"a", ""}},
         LineCase{"NulKept", std::string("a\0b\r\n", 5), {std::string("a\0b", 3), ""}},
-        LineCase{"EmptyLinesInside", "a\n\nb\n", {"a", "", "b", ""}}),
+        LineCase{"EmptyLinesInside", "a\n\nb\n", {"a", "", "b", ""}},
+        LineCase{"SeveralBytesTwentySixOnALine", "a\x1ax\x1ay\x1az\nmore\n", {"a", "more", ""}},
+        LineCase{"ByteTwentySixAfterAnEmptyLine",
+                 "a\n\n\x1a"
+                 "b\nc\n",
+                 {"a", "", "", "c", ""}},
+        LineCase{"OnlyBytesTwentySix", "\x1a\x1a\x1a\r\nz", {"", "z", ""}},
+        LineCase{"ByteTwentySixThenLoneCr", "a\x1a\rb\nc", {"a", "c", ""}}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// A line as text, then its line end as <LF>, <CRLF> or <CR>, then "~" when bytes
+// were cut out of it.
+std::string Described(const TextLine& line) {
+  static const char* const kEnds[] = {"", "<LF>", "<CRLF>", "<CR>"};
+  return std::string(line.text) + kEnds[static_cast<int>(line.end)] + (line.cut ? "~" : "");
+}
+
+struct EndCase {
+  const char* name;
+  std::string bytes;
+  std::vector<std::string> dropped;   // a lone CR dropped
+  std::vector<std::string> endsLine;  // a lone CR ends its line
+};
+
+class TextStreamLineEnds : public TextStreamTest, public ::testing::WithParamInterface<EndCase> {
+ protected:
+  std::vector<std::string> DescribeAll(LoneCr loneCr) {
+    OpenReading(GetParam().bytes);
+    std::vector<std::string> lines;
+    std::string spare;
+    TextLine line;
+    for (int guard = 0; guard < 1000; ++guard) {
+      ReadTextLine(stream, spare, loneCr, line);
+      if (line.text.empty() && line.end == LineEnd::None && !line.cut) return lines;
+      lines.push_back(Described(line));
+    }
+    ADD_FAILURE() << "the end of the data was never reached";
+    return lines;
+  }
+};
+
+TEST_P(TextStreamLineEnds, SaysWhatEndedEveryPhysicalLine) {
+  EXPECT_EQ(DescribeAll(LoneCr::Dropped), GetParam().dropped);
+  CloseText(stream);
+  EXPECT_EQ(DescribeAll(LoneCr::EndsLine), GetParam().endsLine);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Physical, TextStreamLineEnds,
+    ::testing::Values(EndCase{"Lf", "a\nb\n", {"a<LF>", "b<LF>"}, {"a<LF>", "b<LF>"}},
+                      EndCase{"CrLfThenNone", "a\r\nb", {"a<CRLF>", "b"}, {"a<CRLF>", "b"}},
+                      EndCase{"Cr", "a\rb\r", {"ab~"}, {"a<CR>", "b<CR>"}},
+                      EndCase{"LfCr", "a\n\rb", {"a<LF>", "b~"}, {"a<LF>", "<CR>", "b"}},
+                      EndCase{"CrCrLf", "a\r\r\n", {"a<CRLF>~"}, {"a<CR>", "<CRLF>"}},
+                      EndCase{"Cut",
+                              "a\x1a\r\nb\x1a\x1a\rc\n",
+                              {"a<CRLF>~", "b<LF>~"},
+                              {"a<CRLF>~", "b<CR>~", "c<LF>"}},
+                      EndCase{"CutToTheEnd", "a\x1axyz", {"a~"}, {"a~"}},
+                      EndCase{"EmptyCut", "\x1a", {"~"}, {"~"}}, EndCase{"Empty", "", {}, {}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(TextStreamTest, PlainLinesAreViewsOfTheBufferAndTheRestIsShown) {
+  OpenReading("one\ntwo\r\nth\rree\n");
+  std::string spare;
+  TextLine line;
+  ReadTextLine(stream, spare, LoneCr::Dropped, line);
+  EXPECT_EQ(line.text, "one");
+  EXPECT_EQ(line.buffered, "one\ntwo\r\nth\rree\n");
+  EXPECT_EQ(UnreadText(stream), "two\r\nth\rree\n");
+  ReadTextLine(stream, spare, LoneCr::Dropped, line);
+  EXPECT_EQ(line.buffered.substr(0, line.text.size()), line.text);
+  // Cut out of: gathered apart from the buffer.
+  ReadTextLine(stream, spare, LoneCr::Dropped, line);
+  EXPECT_EQ(line.text, "three");
+  EXPECT_EQ(line.text.data(), spare.data());
+  EXPECT_TRUE(line.buffered.empty());
+  EXPECT_TRUE(AtEndOfText(stream));
+}
+
+TEST_F(TextStreamTest, ConsumedTextIsNotReadAgain) {
+  OpenReading("skip\nme\nkeep\n");
+  ConsumeText(stream, 0);  // nothing fetched yet
+  EXPECT_EQ(NextLine(stream), "skip");
+  ConsumeText(stream, 3);
+  EXPECT_EQ(NextLine(stream), "keep");
+  ConsumeText(stream, 100);
+  EXPECT_TRUE(AtEndOfText(stream));
+}
+
+TEST_F(TextStreamTest, RefillsAreCounted) {
+  std::string bytes;
+  for (int i = 0; i < 50000; ++i) bytes += "line " + std::to_string(i) + "\n";
+  OpenReading(bytes);
+  const std::uint64_t before = stream.fills;
+  for (int i = 0; i < 50000; ++i) ASSERT_EQ(NextLine(stream), "line " + std::to_string(i));
+  EXPECT_GE(stream.fills - before, bytes.size() / (std::size_t{64} << 10));
+}
 
 // Line ends and byte 26 placed across the boundaries of any plausible buffer size.
 TEST_F(TextStreamTest, LineEndsAcrossBufferBoundaries) {
@@ -100,6 +204,8 @@ TEST_F(TextStreamTest, LineEndsAcrossBufferBoundaries) {
           {body + "\r\r\nD", {body, "D", ""}},
           {body + "\x1a" + "junk\r\nE\r\n", {body, "E", ""}},
           {body + "\r\n\x1a" + "junk\r\nF\r\n", {body, "", "F", ""}},
+          {body + "\x1a" + std::string(length, '\x1a') + "\nG\n", {body, "G", ""}},
+          {body + "\x1a\x1a\r\x1a\r\nH", {body, "H", ""}},
       };
       for (const Case& c : cases) {
         OpenReading(c.bytes);
@@ -115,10 +221,8 @@ TEST_F(TextStreamTest, LongLinesComeBackWhole) {
     std::string line(length, 'q');
     line[length / 2] = '\0';
     OpenReading(line + "\r\n" + line + "\n");
-    EXPECT_EQ(ReadTextLine(stream), line);
-    SkipLineEnd(stream);
-    EXPECT_EQ(ReadTextLine(stream), line);
-    SkipLineEnd(stream);
+    EXPECT_EQ(NextLine(stream), line);
+    EXPECT_EQ(NextLine(stream), line);
     EXPECT_TRUE(AtEndOfText(stream));
     CloseText(stream);
   }
@@ -126,39 +230,13 @@ TEST_F(TextStreamTest, LongLinesComeBackWhole) {
 
 TEST_F(TextStreamTest, LastLineWithoutLineEndThenEndStaysEnd) {
   OpenReading("abc");
-  EXPECT_EQ(ReadTextLine(stream), "abc");
+  EXPECT_EQ(NextLine(stream), "abc");
   EXPECT_TRUE(AtEndOfText(stream));
   for (int i = 0; i < 3; ++i) {
-    EXPECT_EQ(ReadTextLine(stream), "");
-    SkipLineEnd(stream);
+    EXPECT_EQ(NextLine(stream), "");
     EXPECT_TRUE(AtEndOfText(stream));
   }
   EXPECT_EQ(PendingStreamError(), 0);
-}
-
-TEST_F(TextStreamTest, ReadTextLineLeavesTheLineEndForSkipLineEnd) {
-  OpenReading("a\r\nb\nc");
-  EXPECT_EQ(ReadTextLine(stream), "a");
-  EXPECT_EQ(ReadTextLine(stream), "");  // still at the CR LF
-  SkipLineEnd(stream);
-  EXPECT_FALSE(AtEndOfText(stream));
-  EXPECT_EQ(ReadTextLine(stream), "b");
-  SkipLineEnd(stream);
-  EXPECT_EQ(ReadTextLine(stream), "c");
-  EXPECT_TRUE(AtEndOfText(stream));
-}
-
-TEST_F(TextStreamTest, ReadIntoReusesTheCallersString) {
-  OpenReading("first line\r\nsecond\r\nthird one\r\n");
-  std::string line;
-  line.reserve(200);
-  const char* storage = line.data();
-  for (const char* expected : {"first line", "second", "third one"}) {
-    ReadTextLineInto(stream, line);
-    SkipLineEnd(stream);
-    EXPECT_EQ(line, expected);
-    EXPECT_EQ(line.data(), storage);
-  }
 }
 
 TEST_F(TextStreamTest, WrittenBytesAreExact) {
@@ -202,13 +280,10 @@ TEST_F(TextStreamTest, ManyLinesRoundTrip) {
   ASSERT_EQ(ReadFile(folder / "out.txt"), expected);
   BindTextFile(stream, folder / "out.txt");
   OpenTextRead(stream);
-  std::string line;
   for (int i = 0; i < 20000; ++i) {
-    ReadTextLineInto(stream, line);
-    SkipLineEnd(stream);
-    ASSERT_EQ(line, "line " + std::to_string(i) + std::string(i % 97, '.'));
+    ASSERT_EQ(NextLine(stream), "line " + std::to_string(i) + std::string(i % 97, '.'));
   }
-  EXPECT_EQ(ReadTextLine(stream), "");
+  EXPECT_EQ(NextLine(stream), "");
   EXPECT_TRUE(AtEndOfText(stream));
 }
 
@@ -319,10 +394,7 @@ TEST_F(TextStreamTest, AppendNeedsAnExistingFile) {
 
 TEST_F(TextStreamTest, PendingCodesOfAnOrdinaryClosedStream) {
   BindTextFile(stream, folder / "never.txt");
-  EXPECT_EQ(ReadTextLine(stream), "");
-  EXPECT_EQ(PendingStreamError(), 104);
-  PendingStreamError() = 0;
-  SkipLineEnd(stream);
+  EXPECT_EQ(NextLine(stream), "");
   EXPECT_EQ(PendingStreamError(), 104);
   PendingStreamError() = 0;
   EXPECT_TRUE(AtEndOfText(stream));
@@ -348,7 +420,7 @@ TEST_F(TextStreamTest, ReadingAWritingStreamOrWritingAReadingOne) {
   BindTextFile(stream, folder / "out.txt");
   OpenTextWrite(stream);
   PendingStreamError() = 0;
-  EXPECT_EQ(ReadTextLine(stream), "");
+  EXPECT_EQ(NextLine(stream), "");
   EXPECT_EQ(PendingStreamError(), 104);
 }
 
@@ -370,11 +442,11 @@ TEST_F(TextStreamTest, InputReopensItselfAtEveryRead) {
   BindTextFile(stream, folder / "later.txt");
   OpenTextRead(stream);
   EXPECT_EQ(PendingStreamError(), 2);
-  EXPECT_EQ(ReadTextLine(stream), "");
+  EXPECT_EQ(NextLine(stream), "");
   EXPECT_EQ(PendingStreamError(), 104);
   WriteFile(folder / "later.txt", "now here\r\n");
   PendingStreamError() = 0;
-  EXPECT_EQ(ReadTextLine(stream), "now here");
+  EXPECT_EQ(NextLine(stream), "now here");
   EXPECT_EQ(stream.mode, TextStreamMode::Reading);
   EXPECT_EQ(PendingStreamError(), 0);
 }
@@ -384,7 +456,7 @@ TEST_F(TextStreamTest, InputReopensForTheEndTest) {
   WriteFile(folder / "in.txt", "x");
   BindTextFile(stream, folder / "in.txt");
   EXPECT_FALSE(AtEndOfText(stream));
-  EXPECT_EQ(ReadTextLine(stream), "x");
+  EXPECT_EQ(NextLine(stream), "x");
 }
 
 TEST_F(TextStreamTest, OutputReopensItselfAtEveryWrite) {
@@ -421,11 +493,11 @@ TEST_F(TextStreamTest, OpenFailuresLeaveTheStreamClosedWithTheCode) {
 
 TEST_F(TextStreamTest, CloseOfAReadingStreamThenReadIsNotOpen) {
   OpenReading("a\r\nb\r\n");
-  EXPECT_EQ(ReadTextLine(stream), "a");
+  EXPECT_EQ(NextLine(stream), "a");
   CloseText(stream);
   EXPECT_EQ(stream.mode, TextStreamMode::Closed);
   EXPECT_EQ(PendingStreamError(), 0);
-  EXPECT_EQ(ReadTextLine(stream), "");
+  EXPECT_EQ(NextLine(stream), "");
   EXPECT_EQ(PendingStreamError(), 104);
 }
 
@@ -479,7 +551,7 @@ TEST(ProcessStreamsTest, CloseWritesOutWaitingOutputInOrder) {
   WriteFile(folder / "in.txt", "in\r\n");
   BindTextFile(InputText(), folder / "in.txt");
   BindTextFile(OutputText(), folder / "out.txt");
-  EXPECT_EQ(ReadTextLine(InputText()), "in");
+  EXPECT_EQ(NextLine(InputText()), "in");
   WriteTextLine(OutputText(), "waiting");
   CloseProcessStreams();
   EXPECT_EQ(ReadFile(folder / "out.txt"), "waiting\r\n");
