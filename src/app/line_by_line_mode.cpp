@@ -340,6 +340,7 @@ void LineByLineRun::ProcessLines() {
     ++iteration;
     if (iteration % kProgressInterval == 0) ShowProgress(linesRead, iteration);
     ReadTextLine(*input_, spare_, loneCr_, line_);
+    if (inputStyle_ == LineEnd::None) inputStyle_ = line_.end;
     if (!line_.text.empty() && filter_) keep = filter_->Exec(line_.text);
     if (line_.text.empty() && context_.matchOnly) keep = false;
     ++linesRead;
@@ -381,7 +382,6 @@ void LineByLineRun::WriteProcessedLine(std::string_view text, bool changed) {
 // writes nothing, and a last line without a line end gets none.
 void LineByLineRun::WriteKeptEndsLine(std::string_view text, bool changed) {
   if (ReadNothing(line_)) return;
-  if (inputStyle_ == LineEnd::None) inputStyle_ = line_.end;
   inputEndedWithLineEnd_ = line_.end != LineEnd::None;
   WriteOwedLineEnd();
   const std::string_view lineEnd = inputEndedWithLineEnd_ ? OutputLineEnd() : std::string_view();

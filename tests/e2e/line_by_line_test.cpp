@@ -3,10 +3,12 @@
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 
+#include <chrono>
 #include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "e2e/e2e_support.h"
@@ -293,6 +295,105 @@ TEST(LineByLine, WriteWithoutOutputFileGoesBesideTheInput) {
     EXPECT_EQ(result.exitCode, 0) << result.err;
     EXPECT_EQ(dir.Read("in.txt.output"), "dog\r\n\r\n");
     EXPECT_EQ(dir.Read("in.txt"), "cat\r\n");
+  }
+}
+
+// ---------------------------------------------------------------- kept line ends
+
+struct KeptCase {
+  const char* name;
+  std::string input;
+  std::vector<std::string> args;
+  std::string expected;
+};
+
+class KeptLineEnds : public ::testing::TestWithParam<KeptCase> {};
+
+TEST_P(KeptLineEnds, EndEachLineAsTheInputDid) {
+  std::vector<std::string> args{"--keep-eol"};
+  args.insert(args.end(), GetParam().args.begin(), GetParam().args.end());
+  EXPECT_EQ(Processed(GetParam().input, args), GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Styles, KeptLineEnds,
+    ::testing::Values(
+        KeptCase{"Lf", "a\nb\n", {"x=y"}, "a\nb\n"},
+        KeptCase{"CrLf", "a\r\nb\r\n", {"x=y"}, "a\r\nb\r\n"},
+        KeptCase{"Cr", "a\rb\r", {"x=y"}, "a\rb\r"},
+        KeptCase{"NoFinalLineEnd", "a\nb", {"x=y"}, "a\nb"},
+        KeptCase{"OneLineNoEnd", "abc", {}, "abc"}, KeptCase{"EmptyFile", "", {}, ""},
+        KeptCase{"BlankLines", "a\n\n\nb\n\n", {}, "a\n\n\nb\n\n"},
+        KeptCase{"Matched", "cat\ndog\n", {"cat=cow"}, "cow\ndog\n"},
+        KeptCase{"LastLineEmptied", "a\nx", {"x="}, "a\n"},
+        KeptCase{"MixedTakeTheFirst", "a\r\nb\nc\rd", {}, "a\r\nb\r\nc\r\nd"},
+        KeptCase{"MadeLineEndsTakeTheStyle", "a-b\nc\n", {"-=\\r\\n"}, "a\nb\nc\n"},
+        KeptCase{"MadeLineEndsInCrLf", "a-b+c\r\n", {"-=\\n", "+=\\r"}, "a\r\nb\r\nc\r\n"},
+        KeptCase{"MadeLineEndsWithoutAnyInTheInput", "a-b", {"-=\\n"}, "a\r\nb"},
+        KeptCase{"UnixWins", "a\r\nb\r\n", {"--unix"}, "a\nb\n"},
+        KeptCase{"UnixWinsNoFinalEnd", "a\rb", {"--unix"}, "a\nb"},
+        KeptCase{"HeaderAndFooter", "a\nb\n", {"-h=H", "-f=F"}, "H\na\nb\nF\n"},
+        KeptCase{"FooterAfterAnOpenLastLine", "a\r\nb", {"-h=H", "-f=F"}, "H\r\na\r\nb\r\nF"},
+        KeptCase{"HeaderOfAnEmptyFile", "", {"-h=H"}, "H\r\n"},
+        KeptCase{"MatchOnlyDropsEmptyLines", "a\n\nb\n", {"-m"}, "a\nb\n"},
+        KeptCase{"StyleOfADroppedLine", "\r\n\nab\nc", {"-m"}, "ab\r\nc"},
+        KeptCase{"Filter", "xa\nb\nxc", {"-m=^x", "-m"}, "xa\nxc"},
+        KeptCase{"Limit", "1\n2\n3\n", {"-n=2"}, "1\n2\n"},
+        KeptCase{"Byte26", "a\x1Ax\nb\n", {}, "a\nb\n"},
+        KeptCase{"EndOfFileMark", "a\r\nb\r\n\x1A", {}, "a\r\nb\r\n"},
+        KeptCase{"NulKept", std::string("a\0b\n", 4), {}, std::string("a\0b\n", 4)},
+        KeptCase{"Expression", "ab\nc\n", {"-r", "b=X"}, "aX\nc\n"},
+        KeptCase{"ExpressionOnCrLines", "ab\rcb\r", {"-r", "b=X"}, "aX\rcX\r"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(LineByLine, KeptLineEndsOnStandardOutput) {
+  TempFolder dir;
+  dir.Write("in.txt", "one\ntwo");
+  RunResult result = RunQuorve({"-q", "-l", "--keep-eol", "o=0", "in.txt"}, dir.path());
+  EXPECT_EQ(result.exitCode, 0) << result.err;
+  EXPECT_EQ(result.out, "0ne\ntw0");
+}
+
+// With kept line ends a run that changes nothing does not replace its input at
+// all: the file keeps its identity and its time.
+TEST(LineByLine, UnchangedInputIsNotReplaced) {
+  namespace fs = std::filesystem;
+  for (const std::string input : {"a\nb\n", "a\r\nb", "a\rb\r", "", "one line"}) {
+    SCOPED_TRACE(testing::PrintToString(input));
+    TempFolder dir;
+    dir.Write("in.txt", input);
+    const auto old = fs::last_write_time(dir / "in.txt") - std::chrono::hours(48);
+    fs::last_write_time(dir / "in.txt", old);
+    struct stat before {};
+    ASSERT_EQ(stat((dir / "in.txt").c_str(), &before), 0);
+    RunResult result =
+        RunQuorve({"-q", "-l", "--keep-eol", "-o=in.txt", "cat=dog", "in.txt"}, dir.path());
+    EXPECT_EQ(result.exitCode, 0) << result.err;
+    struct stat after {};
+    ASSERT_EQ(stat((dir / "in.txt").c_str(), &after), 0);
+    EXPECT_EQ(after.st_ino, before.st_ino);
+    EXPECT_EQ(fs::last_write_time(dir / "in.txt"), old);
+    EXPECT_EQ(dir.Read("in.txt"), input);
+    EXPECT_EQ(test_support::EntryCount(dir.path()), 1u);
+  }
+}
+
+TEST(LineByLine, ChangedInputIsReplaced) {
+  TempFolder dir;
+  for (const auto& [input, args, expected] :
+       std::vector<std::tuple<std::string, std::vector<std::string>, std::string>>{
+           {"a cat\n", {"cat=dog"}, "a dog\n"},
+           {"a\r\nb\n", {}, "a\r\nb\r\n"},  // two styles: the first one wins
+           {"a\nb\n", {"-n=1"}, "a\n"},
+           {"a\nb\n", {"-h=H"}, "H\na\nb\n"},
+           {"a\x1Ax\n", {}, "a\n"}}) {
+    dir.Write("in.txt", input);
+    std::vector<std::string> all{"-q", "-l", "--keep-eol", "-o=in.txt"};
+    all.insert(all.end(), args.begin(), args.end());
+    all.push_back("in.txt");
+    RunResult result = RunQuorve(all, dir.path());
+    EXPECT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_EQ(dir.Read("in.txt"), expected) << testing::PrintToString(input);
   }
 }
 
