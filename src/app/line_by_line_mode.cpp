@@ -339,7 +339,7 @@ void LineByLineRun::ProcessLines() {
     bool keep = true;
     ++iteration;
     if (iteration % kProgressInterval == 0) ShowProgress(linesRead, iteration);
-    ReadTextLine(*input_, spare_, loneCr_, line_);
+    ReadPhysicalLine(*input_, spare_, loneCr_, line_);
     if (inputStyle_ == LineEnd::None) inputStyle_ = line_.end;
     if (!line_.text.empty() && filter_) keep = filter_->Exec(line_.text);
     if (line_.text.empty() && context_.matchOnly) keep = false;

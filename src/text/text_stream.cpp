@@ -221,8 +221,8 @@ LineEnd TakeLineEnd(TextStream& stream, LoneCr loneCr) {
   return loneCr == LoneCr::EndsLine ? LineEnd::Cr : LineEnd::None;
 }
 
-// After a byte 26: drops the rest of the physical line (bytes 26 included) and
-// consumes its line end, which it returns.
+// Drops what is left of the physical line (bytes 26 included) and consumes its
+// line end, which it returns.
 LineEnd SkipRestOfLine(TextStream& stream, LoneCr loneCr) {
   for (;;) {
     if (stream.position == stream.end && !Refill(stream)) return LineEnd::None;
@@ -235,28 +235,38 @@ LineEnd SkipRestOfLine(TextStream& stream, LoneCr loneCr) {
   }
 }
 
-// Any line: its text gathered in spare, piece by piece.
-void ReadLineIntoSpare(TextStream& stream, std::string& spare, LoneCr loneCr, TextLine& line) {
-  spare.clear();
-  line = TextLine{};
+// Appends a line's text to `text`, piece by piece, up to its line end, which
+// stays unread; a byte 26 ends the text and is consumed. True when bytes were cut
+// out (a dropped lone CR, the 26).
+bool GatherLineText(TextStream& stream, std::string& text, LoneCr loneCr) {
+  bool cut = false;
   for (;;) {
-    if (stream.position == stream.end && !Refill(stream)) break;
+    if (stream.position == stream.end && !Refill(stream)) return cut;
     const char* const base = stream.buffer.data();
     const char* const from = base + stream.position;
     const char* const stop = FindAnyOf3(from, base + stream.end, kLf, kCr, kLineCutByte);
-    spare.append(from, stop);
+    text.append(from, stop);
     stream.position = static_cast<std::size_t>(stop - base);
     if (stream.position == stream.end) continue;
     if (*stop == kLineCutByte) {
       ++stream.position;
-      line.cut = true;
-      line.end = SkipRestOfLine(stream, loneCr);
-      break;
+      return true;
     }
-    line.end = TakeLineEnd(stream, loneCr);
-    if (line.end != LineEnd::None) break;
-    line.cut = true;  // a lone CR dropped
+    if (*stop == kLf) return cut;
+    char next = 0;
+    if (ByteAfterCr(stream, next) && next == kLf) return cut;  // CR LF
+    if (loneCr == LoneCr::EndsLine) return cut;
+    ++stream.position;
+    cut = true;
   }
+}
+
+// Any line: its text gathered in spare.
+void ReadLineIntoSpare(TextStream& stream, std::string& spare, LoneCr loneCr, TextLine& line) {
+  spare.clear();
+  line = TextLine{};
+  line.cut = GatherLineText(stream, spare, loneCr);
+  line.end = SkipRestOfLine(stream, loneCr);
   line.text = spare;
 }
 
@@ -382,24 +392,19 @@ std::int32_t PendingStreamErrorSetAside::TakeOperationError() {
 }
 
 std::string IoErrorMessage(std::int32_t code) {
-  switch (code) {
-    case platform::kFileNotFound:
-      return "File not found";
-    case platform::kPathNotFound:
-      return "Invalid filename";
-    case platform::kTooManyOpenFiles:
-      return "Too many open files";
-    case platform::kAccessDenied:
-      return "File access denied";
-    case platform::kReadBeyondEnd:
-      return "Read beyond end of file";
-    case platform::kDiskFull:
-      return "Disk full";
-    case platform::kInvalidNumericInput:
-      return "Invalid numeric input";
-    default:
-      return "I/O error " + std::to_string(code);
+  static constexpr std::pair<platform::ErrorCode, std::string_view> kMessages[] = {
+      {platform::kFileNotFound, "File not found"},
+      {platform::kPathNotFound, "Invalid filename"},
+      {platform::kTooManyOpenFiles, "Too many open files"},
+      {platform::kAccessDenied, "File access denied"},
+      {platform::kReadBeyondEnd, "Read beyond end of file"},
+      {platform::kDiskFull, "Disk full"},
+      {platform::kInvalidNumericInput, "Invalid numeric input"},
+  };
+  for (const auto& [known, message] : kMessages) {
+    if (code == known) return std::string(message);
   }
+  return "I/O error " + std::to_string(code);
 }
 
 void BindTextFile(TextStream& stream, std::string_view name) {
@@ -445,7 +450,22 @@ void OpenTextWriteOn(TextStream& stream, platform::FileHandle handle) {
   StartWriting(stream, handle, false);
 }
 
-void ReadTextLine(TextStream& stream, std::string& spare, LoneCr loneCr, TextLine& line) {
+std::string ReadTextLine(TextStream& stream) {
+  std::string line;
+  ReadTextLineInto(stream, line);
+  return line;
+}
+
+void ReadTextLineInto(TextStream& stream, std::string& line) {
+  line.clear();
+  if (EnsureReading(stream)) GatherLineText(stream, line, LoneCr::Dropped);
+}
+
+void SkipLineEnd(TextStream& stream) {
+  if (EnsureReading(stream)) SkipRestOfLine(stream, LoneCr::Dropped);
+}
+
+void ReadPhysicalLine(TextStream& stream, std::string& spare, LoneCr loneCr, TextLine& line) {
   if (!EnsureReading(stream)) {
     line = TextLine{};
     return;

@@ -97,7 +97,16 @@ void OpenTextWriteOn(TextStream& stream, platform::FileHandle handle);
 // failed read) the text is empty and the end None. spare holds the text when it
 // cannot be a view of the buffer (a line longer than the buffer or one with bytes
 // cut out of it); its capacity is reused.
-void ReadTextLine(TextStream& stream, std::string& spare, LoneCr loneCr, TextLine& line);
+void ReadPhysicalLine(TextStream& stream, std::string& spare, LoneCr loneCr, TextLine& line);
+// Named by the design; the tool reads with ReadPhysicalLine. The text of the next
+// line (a lone CR dropped), its line end left for SkipLineEnd; a byte 26 ends the
+// text and is consumed.
+std::string ReadTextLine(TextStream& stream);
+// The same into a caller's buffer, reusing its capacity.
+void ReadTextLineInto(TextStream& stream, std::string& line);
+// Consumes the line end after ReadTextLine, and after a byte 26 the rest of that
+// physical line with it.
+void SkipLineEnd(TextStream& stream);
 // True when no byte is left to read (after a failed read too).
 bool AtEndOfText(TextStream& stream);
 // The bytes fetched but not read yet, for a caller that takes many lines at once;

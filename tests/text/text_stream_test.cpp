@@ -15,7 +15,7 @@ namespace {
 std::string NextLine(TextStream& stream) {
   std::string spare;
   TextLine line;
-  ReadTextLine(stream, spare, LoneCr::Dropped, line);
+  ReadPhysicalLine(stream, spare, LoneCr::Dropped, line);
   return std::string(line.text);
 }
 
@@ -45,9 +45,23 @@ class TextStreamTest : public ::testing::Test {
     std::string spare;
     TextLine line;
     for (int guard = 0; guard < 100000; ++guard) {
-      ReadTextLine(stream, spare, loneCr, line);
+      ReadPhysicalLine(stream, spare, loneCr, line);
       lines.emplace_back(line.text);
       if (line.text.empty() && AtEndOfText(stream)) return lines;
+    }
+    ADD_FAILURE() << "the end of the data was never reached";
+    return lines;
+  }
+
+  // The same through the design's pair of calls: read the text, skip the line end.
+  std::vector<std::string> ReadAllLinesInTwoSteps() {
+    std::vector<std::string> lines;
+    for (int guard = 0; guard < 100000; ++guard) {
+      std::string line = ReadTextLine(stream);
+      SkipLineEnd(stream);
+      const bool empty = line.empty();
+      lines.push_back(std::move(line));
+      if (empty && AtEndOfText(stream)) return lines;
     }
     ADD_FAILURE() << "the end of the data was never reached";
     return lines;
@@ -69,6 +83,9 @@ class TextStreamLineTable : public TextStreamTest,
 TEST_P(TextStreamLineTable, ReturnsTheLinesInOrder) {
   OpenReading(GetParam().bytes);
   EXPECT_EQ(ReadAllLines(), GetParam().lines);
+  CloseText(stream);
+  OpenReading(GetParam().bytes);
+  EXPECT_EQ(ReadAllLinesInTwoSteps(), GetParam().lines);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -120,7 +137,7 @@ class TextStreamLineEnds : public TextStreamTest, public ::testing::WithParamInt
     std::string spare;
     TextLine line;
     for (int guard = 0; guard < 1000; ++guard) {
-      ReadTextLine(stream, spare, loneCr, line);
+      ReadPhysicalLine(stream, spare, loneCr, line);
       if (line.text.empty() && line.end == LineEnd::None && !line.cut) return lines;
       lines.push_back(Described(line));
     }
@@ -154,14 +171,14 @@ TEST_F(TextStreamTest, PlainLinesAreViewsOfTheBufferAndTheRestIsShown) {
   OpenReading("one\ntwo\r\nth\rree\n");
   std::string spare;
   TextLine line;
-  ReadTextLine(stream, spare, LoneCr::Dropped, line);
+  ReadPhysicalLine(stream, spare, LoneCr::Dropped, line);
   EXPECT_EQ(line.text, "one");
   EXPECT_EQ(line.buffered, "one\ntwo\r\nth\rree\n");
   EXPECT_EQ(UnreadText(stream), "two\r\nth\rree\n");
-  ReadTextLine(stream, spare, LoneCr::Dropped, line);
+  ReadPhysicalLine(stream, spare, LoneCr::Dropped, line);
   EXPECT_EQ(line.buffered.substr(0, line.text.size()), line.text);
   // Cut out of: gathered apart from the buffer.
-  ReadTextLine(stream, spare, LoneCr::Dropped, line);
+  ReadPhysicalLine(stream, spare, LoneCr::Dropped, line);
   EXPECT_EQ(line.text, "three");
   EXPECT_EQ(line.text.data(), spare.data());
   EXPECT_TRUE(line.buffered.empty());
@@ -211,6 +228,9 @@ TEST_F(TextStreamTest, LineEndsAcrossBufferBoundaries) {
         OpenReading(c.bytes);
         EXPECT_EQ(ReadAllLines(), c.lines) << "length " << length;
         CloseText(stream);
+        OpenReading(c.bytes);
+        EXPECT_EQ(ReadAllLinesInTwoSteps(), c.lines) << "length " << length;
+        CloseText(stream);
       }
     }
   }
@@ -221,8 +241,10 @@ TEST_F(TextStreamTest, LongLinesComeBackWhole) {
     std::string line(length, 'q');
     line[length / 2] = '\0';
     OpenReading(line + "\r\n" + line + "\n");
-    EXPECT_EQ(NextLine(stream), line);
-    EXPECT_EQ(NextLine(stream), line);
+    EXPECT_EQ(ReadTextLine(stream), line);
+    SkipLineEnd(stream);
+    EXPECT_EQ(ReadTextLine(stream), line);
+    SkipLineEnd(stream);
     EXPECT_TRUE(AtEndOfText(stream));
     CloseText(stream);
   }
@@ -230,13 +252,39 @@ TEST_F(TextStreamTest, LongLinesComeBackWhole) {
 
 TEST_F(TextStreamTest, LastLineWithoutLineEndThenEndStaysEnd) {
   OpenReading("abc");
-  EXPECT_EQ(NextLine(stream), "abc");
+  EXPECT_EQ(ReadTextLine(stream), "abc");
   EXPECT_TRUE(AtEndOfText(stream));
   for (int i = 0; i < 3; ++i) {
-    EXPECT_EQ(NextLine(stream), "");
+    EXPECT_EQ(ReadTextLine(stream), "");
+    SkipLineEnd(stream);
     EXPECT_TRUE(AtEndOfText(stream));
   }
   EXPECT_EQ(PendingStreamError(), 0);
+}
+
+TEST_F(TextStreamTest, ReadTextLineLeavesTheLineEndForSkipLineEnd) {
+  OpenReading("a\r\nb\nc");
+  EXPECT_EQ(ReadTextLine(stream), "a");
+  EXPECT_EQ(ReadTextLine(stream), "");  // still at the CR LF
+  SkipLineEnd(stream);
+  EXPECT_FALSE(AtEndOfText(stream));
+  EXPECT_EQ(ReadTextLine(stream), "b");
+  SkipLineEnd(stream);
+  EXPECT_EQ(ReadTextLine(stream), "c");
+  EXPECT_TRUE(AtEndOfText(stream));
+}
+
+TEST_F(TextStreamTest, ReadIntoReusesTheCallersString) {
+  OpenReading("first line\r\nsecond\r\nthird one\r\n");
+  std::string line;
+  line.reserve(200);
+  const char* storage = line.data();
+  for (const char* expected : {"first line", "second", "third one"}) {
+    ReadTextLineInto(stream, line);
+    SkipLineEnd(stream);
+    EXPECT_EQ(line, expected);
+    EXPECT_EQ(line.data(), storage);
+  }
 }
 
 TEST_F(TextStreamTest, WrittenBytesAreExact) {
@@ -280,10 +328,13 @@ TEST_F(TextStreamTest, ManyLinesRoundTrip) {
   ASSERT_EQ(ReadFile(folder / "out.txt"), expected);
   BindTextFile(stream, folder / "out.txt");
   OpenTextRead(stream);
+  std::string line;
   for (int i = 0; i < 20000; ++i) {
-    ASSERT_EQ(NextLine(stream), "line " + std::to_string(i) + std::string(i % 97, '.'));
+    ReadTextLineInto(stream, line);
+    SkipLineEnd(stream);
+    ASSERT_EQ(line, "line " + std::to_string(i) + std::string(i % 97, '.'));
   }
-  EXPECT_EQ(NextLine(stream), "");
+  EXPECT_EQ(ReadTextLine(stream), "");
   EXPECT_TRUE(AtEndOfText(stream));
 }
 
@@ -394,7 +445,10 @@ TEST_F(TextStreamTest, AppendNeedsAnExistingFile) {
 
 TEST_F(TextStreamTest, PendingCodesOfAnOrdinaryClosedStream) {
   BindTextFile(stream, folder / "never.txt");
-  EXPECT_EQ(NextLine(stream), "");
+  EXPECT_EQ(ReadTextLine(stream), "");
+  EXPECT_EQ(PendingStreamError(), 104);
+  PendingStreamError() = 0;
+  SkipLineEnd(stream);
   EXPECT_EQ(PendingStreamError(), 104);
   PendingStreamError() = 0;
   EXPECT_TRUE(AtEndOfText(stream));
@@ -420,7 +474,7 @@ TEST_F(TextStreamTest, ReadingAWritingStreamOrWritingAReadingOne) {
   BindTextFile(stream, folder / "out.txt");
   OpenTextWrite(stream);
   PendingStreamError() = 0;
-  EXPECT_EQ(NextLine(stream), "");
+  EXPECT_EQ(ReadTextLine(stream), "");
   EXPECT_EQ(PendingStreamError(), 104);
 }
 
@@ -442,11 +496,11 @@ TEST_F(TextStreamTest, InputReopensItselfAtEveryRead) {
   BindTextFile(stream, folder / "later.txt");
   OpenTextRead(stream);
   EXPECT_EQ(PendingStreamError(), 2);
-  EXPECT_EQ(NextLine(stream), "");
+  EXPECT_EQ(ReadTextLine(stream), "");
   EXPECT_EQ(PendingStreamError(), 104);
   WriteFile(folder / "later.txt", "now here\r\n");
   PendingStreamError() = 0;
-  EXPECT_EQ(NextLine(stream), "now here");
+  EXPECT_EQ(ReadTextLine(stream), "now here");
   EXPECT_EQ(stream.mode, TextStreamMode::Reading);
   EXPECT_EQ(PendingStreamError(), 0);
 }
@@ -456,7 +510,7 @@ TEST_F(TextStreamTest, InputReopensForTheEndTest) {
   WriteFile(folder / "in.txt", "x");
   BindTextFile(stream, folder / "in.txt");
   EXPECT_FALSE(AtEndOfText(stream));
-  EXPECT_EQ(NextLine(stream), "x");
+  EXPECT_EQ(ReadTextLine(stream), "x");
 }
 
 TEST_F(TextStreamTest, OutputReopensItselfAtEveryWrite) {
@@ -493,11 +547,11 @@ TEST_F(TextStreamTest, OpenFailuresLeaveTheStreamClosedWithTheCode) {
 
 TEST_F(TextStreamTest, CloseOfAReadingStreamThenReadIsNotOpen) {
   OpenReading("a\r\nb\r\n");
-  EXPECT_EQ(NextLine(stream), "a");
+  EXPECT_EQ(ReadTextLine(stream), "a");
   CloseText(stream);
   EXPECT_EQ(stream.mode, TextStreamMode::Closed);
   EXPECT_EQ(PendingStreamError(), 0);
-  EXPECT_EQ(NextLine(stream), "");
+  EXPECT_EQ(ReadTextLine(stream), "");
   EXPECT_EQ(PendingStreamError(), 104);
 }
 
@@ -551,7 +605,7 @@ TEST(ProcessStreamsTest, CloseWritesOutWaitingOutputInOrder) {
   WriteFile(folder / "in.txt", "in\r\n");
   BindTextFile(InputText(), folder / "in.txt");
   BindTextFile(OutputText(), folder / "out.txt");
-  EXPECT_EQ(NextLine(InputText()), "in");
+  EXPECT_EQ(ReadTextLine(InputText()), "in");
   WriteTextLine(OutputText(), "waiting");
   CloseProcessStreams();
   EXPECT_EQ(ReadFile(folder / "out.txt"), "waiting\r\n");
