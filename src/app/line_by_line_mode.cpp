@@ -136,7 +136,7 @@ class LineByLineRun {
   LineEnd inputStyle_ = LineEnd::None;  // the input's first line end, once met
   bool headerEndOwed_ = false;          // the header waits for the style
   bool lastLineOpen_ = false;           // the last line written had no line end
-  bool inputEndedWithLineEnd_ = false;
+  bool inputEndedWithLineEnd_ = true;  // an empty input counts as ended
 
   TextLine line_;
   std::string spare_;        // a line that is not a view of the input buffer

@@ -335,6 +335,7 @@ INSTANTIATE_TEST_SUITE_P(
         KeptCase{"HeaderAndFooter", "a\nb\n", {"-h=H", "-f=F"}, "H\na\nb\nF\n"},
         KeptCase{"FooterAfterAnOpenLastLine", "a\r\nb", {"-h=H", "-f=F"}, "H\r\na\r\nb\r\nF"},
         KeptCase{"HeaderOfAnEmptyFile", "", {"-h=H"}, "H\r\n"},
+        KeptCase{"FooterOfAnEmptyFile", "", {"-h=H", "-f=F"}, "H\r\nF\r\n"},
         KeptCase{"MatchOnlyDropsEmptyLines", "a\n\nb\n", {"-m"}, "a\nb\n"},
         KeptCase{"StyleOfADroppedLine", "\r\n\nab\nc", {"-m"}, "ab\r\nc"},
         KeptCase{"Filter", "xa\nb\nxc", {"-m=^x", "-m"}, "xa\nxc"},
