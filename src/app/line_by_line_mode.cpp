@@ -136,7 +136,7 @@ class LineByLineRun {
   LineEnd inputStyle_ = LineEnd::None;  // the input's first line end, once met
   bool headerEndOwed_ = false;          // the header waits for the style
   bool lastLineOpen_ = false;           // the last line written had no line end
-  bool inputEndedWithLineEnd_ = true;  // an empty input counts as ended
+  bool inputEndedWithLineEnd_ = true;   // an empty input counts as ended
 
   TextLine line_;
   std::string spare_;        // a line that is not a view of the input buffer
@@ -177,8 +177,9 @@ void LineByLineRun::OpenOutput() {
   if (code != 0) throw EFCreateError(FailureText("Cannot create file", outputFile_, code));
   replacing_ = true;
   output_ = &fileOutput_;
+  BindTextHandle(fileOutput_, replacement_.handle);  // the new file may have no name
   PendingStreamErrorSetAside earlierFailure;
-  OpenTextWriteOn(fileOutput_, replacement_.handle);
+  OpenTextWrite(fileOutput_);
   if (fileOutput_.mode == TextStreamMode::Writing) return;
   throw EFCreateError(
       FailureText("Cannot create file", outputFile_, earlierFailure.TakeOperationError()));

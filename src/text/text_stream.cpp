@@ -57,6 +57,11 @@ platform::FileHandle StandardHandleFor(const TextStream& stream, bool forWriting
 // and a stored failure code.
 bool AcquireHandle(TextStream& stream, bool forWriting, bool forUpdate,
                    platform::FileHandle& handle) {
+  if (stream.lentHandle != platform::kInvalidHandle) {
+    handle = stream.lentHandle;
+    stream.onStandardHandle = false;
+    return true;
+  }
   if (stream.name.empty()) {
     handle = StandardHandleFor(stream, forWriting);
     if (handle == platform::kInvalidHandle) {
@@ -64,7 +69,6 @@ bool AcquireHandle(TextStream& stream, bool forWriting, bool forUpdate,
       return false;
     }
     stream.onStandardHandle = true;
-    stream.handleBorrowed = false;
     return true;
   }
   platform::ErrorCode code = 0;
@@ -80,12 +84,12 @@ bool AcquireHandle(TextStream& stream, bool forWriting, bool forUpdate,
     return false;
   }
   stream.onStandardHandle = false;
-  stream.handleBorrowed = false;
   return true;
 }
 
+// Neither a standard handle nor a lent one is the stream's to close.
 bool OwnsHandle(const TextStream& stream) {
-  return !stream.onStandardHandle && !stream.handleBorrowed;
+  return !stream.onStandardHandle && stream.lentHandle == platform::kInvalidHandle;
 }
 
 void ReleaseHandle(const TextStream& stream, platform::FileHandle handle) {
@@ -122,9 +126,10 @@ platform::ErrorCode CutAtAppendMark(platform::FileHandle handle) {
   return platform::SeekTo(handle, 0, platform::SeekOrigin::End, reached);
 }
 
-// Writing on an acquired handle: a handle of unknown type is given back (105), the
-// tail of a file opened for appending cut at its mark.
-void StartWriting(TextStream& stream, platform::FileHandle handle, bool append) {
+void OpenForOutput(TextStream& stream, bool append) {
+  CloseIfOpen(stream);
+  platform::FileHandle handle = platform::kInvalidHandle;
+  if (!AcquireHandle(stream, true, append, handle)) return;
   const platform::HandleType type = platform::TypeOfHandle(handle);
   if (type == platform::HandleType::Unknown) {
     ReleaseHandle(stream, handle);
@@ -142,13 +147,6 @@ void StartWriting(TextStream& stream, platform::FileHandle handle, bool append) 
   stream.handle = handle;
   stream.lineFlush = type == platform::HandleType::Character;
   stream.mode = TextStreamMode::Writing;
-}
-
-void OpenForOutput(TextStream& stream, bool append) {
-  CloseIfOpen(stream);
-  platform::FileHandle handle = platform::kInvalidHandle;
-  if (!AcquireHandle(stream, true, append, handle)) return;
-  StartWriting(stream, handle, append);
 }
 
 bool EnsureReading(TextStream& stream) {
@@ -414,14 +412,19 @@ void BindTextFile(TextStream& stream, std::string_view name) {
     if (platform::ErrorCode code = platform::CloseFileHandle(stream.handle)) StoreFailure(code);
   }
   stream.name.assign(name);
+  stream.lentHandle = platform::kInvalidHandle;
   stream.mode = TextStreamMode::Closed;
   stream.handle = platform::kInvalidHandle;
   stream.onStandardHandle = false;
-  stream.handleBorrowed = false;
   stream.lineFlush = false;
   stream.position = 0;
   stream.end = 0;
   stream.atEndOfData = false;
+}
+
+void BindTextHandle(TextStream& stream, platform::FileHandle handle) {
+  BindTextFile(stream, "");
+  stream.lentHandle = handle;
 }
 
 void OpenTextRead(TextStream& stream) {
@@ -440,14 +443,6 @@ void OpenTextWrite(TextStream& stream) {
 
 void OpenTextAppend(TextStream& stream) {
   OpenForOutput(stream, true);
-}
-
-void OpenTextWriteOn(TextStream& stream, platform::FileHandle handle) {
-  CloseIfOpen(stream);
-  stream.name.clear();
-  stream.onStandardHandle = false;
-  stream.handleBorrowed = true;
-  StartWriting(stream, handle, false);
 }
 
 std::string ReadTextLine(TextStream& stream) {
@@ -552,7 +547,6 @@ void CloseText(TextStream& stream) {
   stream.handle = platform::kInvalidHandle;
   stream.mode = TextStreamMode::Closed;
   stream.onStandardHandle = false;
-  stream.handleBorrowed = false;
   if (!owned) return;
   if (platform::ErrorCode code = platform::CloseFileHandle(handle)) StoreFailure(code);
 }

@@ -26,12 +26,13 @@ struct TextStream {
   TextStreamRole role = TextStreamRole::Ordinary;
   platform::FileHandle handle = platform::kInvalidHandle;
   bool onStandardHandle = false;
-  bool handleBorrowed = false;  // written on a handle its owner closes (OpenTextWriteOn)
-  bool lineFlush = false;       // target is a character device
-  std::vector<char> buffer;     // large: the block size is not observable
-  std::size_t position = 0;     // reading: next unread byte; writing: bytes waiting
-  std::size_t end = 0;          // reading: end of fetched bytes
-  bool atEndOfData = false;     // reading: the end of the data has been met
+  // A handle the stream writes through but does not own (see BindTextHandle).
+  platform::FileHandle lentHandle = platform::kInvalidHandle;
+  bool lineFlush = false;    // target is a character device
+  std::vector<char> buffer;  // large: the block size is not observable
+  std::size_t position = 0;  // reading: next unread byte; writing: bytes waiting
+  std::size_t end = 0;       // reading: end of fetched bytes
+  bool atEndOfData = false;  // reading: the end of the data has been met
   // reading: how often the buffered bytes were moved or replaced; a view of the
   // buffer taken at another count no longer shows what it showed.
   std::uint64_t fills = 0;
@@ -86,12 +87,12 @@ class PendingStreamErrorSetAside {
 std::string IoErrorMessage(std::int32_t code);
 
 void BindTextFile(TextStream& stream, std::string_view name);
+// Binds the stream to an open handle (a replacement's new file, which may have no
+// name): opening uses it, closing leaves it open for its owner.
+void BindTextHandle(TextStream& stream, platform::FileHandle handle);
 void OpenTextRead(TextStream& stream);
 void OpenTextWrite(TextStream& stream);
 void OpenTextAppend(TextStream& stream);
-// Writing on a handle that stays its owner's: closing the stream writes out the
-// waiting bytes and leaves the handle open.
-void OpenTextWriteOn(TextStream& stream, platform::FileHandle handle);
 
 // The next physical line and what ended it. At the end of the data (or after a
 // failed read) the text is empty and the end None. spare holds the text when it
