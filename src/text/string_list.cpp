@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <utility>
 
-#include "base/exceptions.h"
 #include "text/conversions.h"
+#include "base/exceptions.h"
 
 namespace {
 
