@@ -119,7 +119,8 @@ CompiledExpression::CompiledExpression(std::string_view expression, platform::Co
     }
   }
   bool jit = false;
-  if (!literal_ && !linear_) {
+  // A word list also gets PCRE2, which runs it on short subjects.
+  if (!linear_) {
     pattern_ = regex_lowering::LowerToPattern(parsed, cases);
     backtracking_ = std::make_unique<regex_backtracking::BacktrackingEngine>(pattern_, cases);
     jit = backtracking_->Jit();
@@ -145,16 +146,11 @@ bool CompiledExpression::Search(std::string_view subject, std::size_t startOffse
   return SubjectSearch(*this, subject).Search(startOffset, offsets, entries);
 }
 
-struct SubjectSearch::LiteralScan {
-  regex_literal::LiteralEngine::Scan scan;
-};
-
 bool CompiledExpression::SearchPrepared(const SubjectSearch& search, std::size_t startOffset,
                                         MatchOffsets& offsets, std::uint32_t entries) const {
-  if (literal_) {
+  if (search.wordScan_) {
     ++TheCounters.literalSearches;
-    return literal_->Search(search.subject_, search.literalScan_->scan, startOffset, offsets.data(),
-                            entries);
+    return literal_->Search(search.subject_, search.scan_, startOffset, offsets.data(), entries);
   }
   if (linear_) {
     ++TheCounters.linearSearches;
@@ -170,8 +166,9 @@ SubjectSearch::SubjectSearch(const CompiledExpression& compiled, std::string_vie
   if (compiled.NeedsLineBreakView()) {
     view_ = std::make_unique<regex_lines::LineBreakView>(subject);
   }
-  if (compiled.literal_) {
-    literalScan_ = std::make_unique<LiteralScan>(LiteralScan{compiled.literal_->NewScan()});
+  if (compiled.literal_ && subject.size() >= regex_literal::kMinSubjectLength) {
+    wordScan_ = true;
+    scan_ = regex_literal::LiteralEngine::NewScan();
   }
 }
 

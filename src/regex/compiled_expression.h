@@ -13,6 +13,7 @@
 
 #include "platform/code_page.h"
 #include "regex/engine_choice.h"
+#include "regex/literal_engine.h"
 
 namespace regex_backtracking {
 class BacktrackingEngine;
@@ -22,9 +23,6 @@ class LinearEngine;
 }
 namespace regex_lines {
 class LineBreakView;
-}
-namespace regex_literal {
-class LiteralEngine;
 }
 
 namespace regex_engine {
@@ -123,12 +121,12 @@ class SubjectSearch {
 
  private:
   friend class CompiledExpression;
-  struct LiteralScan;
 
   const CompiledExpression* compiled_;
   std::string_view subject_;
   std::unique_ptr<regex_lines::LineBreakView> view_;
-  std::unique_ptr<LiteralScan> literalScan_;  // changes as searches go on
+  bool wordScan_ = false;
+  mutable regex_literal::LiteralEngine::Scan scan_{};  // changes as searches go on
 };
 
 // Compiled expressions by expression text and code page, so that the one-shot

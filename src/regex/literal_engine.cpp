@@ -65,14 +65,15 @@ std::unique_ptr<LiteralEngine> LiteralEngine::Create(const regex_tree::ParsedExp
       add(std::move(*word), group->atom.group);
     }
   }
-  if (words.empty() || words.size() > kMaxWords) return nullptr;
+  // One word alone PCRE2 finds as fast, with its own vector search.
+  if (words.size() < 2 || words.size() > kMaxWords) return nullptr;
   return std::unique_ptr<LiteralEngine>(new LiteralEngine(std::move(words)));
 }
 
-LiteralEngine::Scan LiteralEngine::NewScan() const {
+LiteralEngine::Scan LiteralEngine::NewScan() {
   Scan scan;
-  scan.from.assign(words_.size(), kNowhere);
-  scan.next.assign(words_.size(), kNowhere);
+  scan.from.fill(kNowhere);
+  scan.next.fill(kNowhere);
   return scan;
 }
 

@@ -7,6 +7,7 @@
 
 #include "regex/compiled_expression.h"
 #include "regex/line_break_view.h"
+#include "regex/literal_engine.h"
 #include "regex/regexpr.h"
 #include "regex_test_support.h"
 
@@ -52,11 +53,12 @@ INSTANTIATE_TEST_SUITE_P(
         ChoiceCase{"(\\w|\\s)*zzz", kLinear, kLinear}, ChoiceCase{"(a|b)*c", kLinear, kLinear},
         ChoiceCase{"(a|a)*b", kLinear, kLinear}, ChoiceCase{"a+?b{2,5}", kLinear, kLinear},
         ChoiceCase{"(?m)^\\s*$", kLinear, kLinear}, ChoiceCase{"(a{0,1}b)*", kLinear, kLinear},
-        // Plain words, alone or in groups: the vector scan.
-        ChoiceCase{"cat", kLiteral, kLinear}, ChoiceCase{"(cat)", kLiteral, kLinear},
+        // A short list of plain words, alone or in groups: the vector scan.
         ChoiceCase{"cat|dog|bird", kLiteral, kLinear},
         ChoiceCase{"(cat|dog)|(?#x)bird", kLiteral, kLinear},
-        // Short lists of words otherwise: bounded work per start, PCRE2 is faster.
+        // One word, or short lists of words otherwise: bounded work per start,
+        // PCRE2 is faster.
+        ChoiceCase{"cat", kBacktracking, kLinear}, ChoiceCase{"(cat)", kBacktracking, kLinear},
         ChoiceCase{"c(a)t", kBacktracking, kLinear},
         ChoiceCase{"a|b|c|d|e", kBacktracking, kLinear}, ChoiceCase{"cat|", kBacktracking, kLinear},
         ChoiceCase{"^cat", kBacktracking, kLinear}, ChoiceCase{"(?i)the", kBacktracking, kLinear},
@@ -120,29 +122,40 @@ TEST(EngineChoice, LongLinearMatchWithABackreferenceIsNotRefused) {
 }
 
 // The vector scan for plain words against PCRE2: every match of Exec and
-// ExecNext with its entries, and the replace loop.
+// ExecNext with its entries, and the replace loop. It runs on subjects of 4096
+// bytes and more (PCRE2 on shorter ones), so the inputs come long as well.
 TEST(EngineChoice, WordScanFindsWhatBacktrackingFinds) {
-  const char* expressions[] = {"a",        "ab|a", "a|ab",           "(aa)|a", "b|(a|ab)",
-                               "(ab)|(b)", "aba",  "(?x)a b|(?#c)b", "\\x41\\.", "(?-i)a|b"};
-  const char* inputs[] = {"", "a", "aaa", "abab", "babaab", "xAB.A.", "ab\nab", "bbbb"};
+  const char* expressions[] = {"ab|a",   "a|ab",           "(aa)|a",     "b|(a|ab)", "(ab)|(b)",
+                               "aba|ab", "(?x)a b|(?#c)b", "\\x41\\.|b", "(?-i)a|b", "a|b|ab|ba"};
+  const char* pieces[] = {"", "a", "aaa", "abab", "babaab", "xAB.A.", "ab\nab", "bbbb"};
+  std::vector<std::string> inputs;
+  for (const char* piece : pieces) {
+    inputs.emplace_back(piece);
+    std::string text(regex_literal::kMinSubjectLength, '-');
+    for (int k = 0; k < 50; ++k) text += piece + std::string(k % 7, '.');
+    inputs.push_back(text + piece);
+  }
   for (const char* expression : expressions) {
     {
       const PolicyScope scope(EnginePolicy::Automatic);
       ASSERT_EQ(CompiledExpression(expression, CodePage::Windows1252).Engine(), kLiteral)
           << expression;
     }
-    for (const char* input : inputs) {
+    for (const std::string& input : inputs) {
       std::string onScan, onBacktracking;
       {
         const PolicyScope scope(EnginePolicy::Automatic);
+        regex_engine::ResetCounters();
         onScan = regex_test::AllMatches(expression, input) + Replaced(expression, input, "<$0$1>");
+        const bool long_enough = input.size() >= regex_literal::kMinSubjectLength;
+        EXPECT_EQ(regex_engine::Counters().literalSearches > 0, long_enough) << expression;
       }
       {
         const PolicyScope scope(EnginePolicy::BacktrackingOnly);
         onBacktracking =
             regex_test::AllMatches(expression, input) + Replaced(expression, input, "<$0$1>");
       }
-      EXPECT_EQ(onScan, onBacktracking) << expression << " on " << input;
+      EXPECT_EQ(onScan, onBacktracking) << expression << " on " << input.substr(0, 40);
     }
   }
 }
