@@ -128,20 +128,25 @@ bool Searchable(std::string_view source, std::string_view search) {
   return true;
 }
 
-// The scan of one call, and its skip table when the scan needs one (no
-// vector compare possible); the scan points at the table, so this stays where
-// it was built.
+// The scan of a search, and its skip table when the scan needs one (no vector
+// compare possible); the scan points at the table and at the search's bytes.
+PatternScan PrepareScan(std::string_view search, CaseMode caseMode, SkipTable& table) {
+  const auto m = static_cast<std::int32_t>(search.size());
+  const PatternScan scan = caseMode == CaseMode::Exact ? PrepareExactScan(search.data(), m, table)
+                                                       : PrepareFoldedScan(search.data(), m, table);
+  if (scan.vectorised) return scan;
+  if (caseMode == CaseMode::Exact) {
+    MakeSkipTable(search.data(), m, table);
+  } else {
+    MakeSkipTableNoCase(search.data(), m, table);
+  }
+  return scan;
+}
+
+// The scan of one call; it stays where it was built.
 struct PreparedSearch {
   PreparedSearch(std::string_view search, CaseMode caseMode) {
-    const auto m = static_cast<std::int32_t>(search.size());
-    scan = caseMode == CaseMode::Exact ? PrepareExactScan(search.data(), m, table)
-                                       : PrepareFoldedScan(search.data(), m, table);
-    if (scan.vectorised) return;
-    if (caseMode == CaseMode::Exact) {
-      MakeSkipTable(search.data(), m, table);
-    } else {
-      MakeSkipTableNoCase(search.data(), m, table);
-    }
+    scan = PrepareScan(search, caseMode, table);
   }
   PreparedSearch(const PreparedSearch&) = delete;
   PreparedSearch& operator=(const PreparedSearch&) = delete;
@@ -150,13 +155,9 @@ struct PreparedSearch {
   PatternScan scan;
 };
 
-}  // namespace
-
-bool ReplaceAllInto(std::string& output, std::string_view source, std::string_view search,
-                    std::string_view replace, CaseMode caseMode) {
-  if (!Searchable(source, search)) return false;
-  PreparedSearch prepared(search, caseMode);
-  const PatternScan& scan = prepared.scan;
+// Every match of a searchable source replaced into output; false when none.
+bool ReplaceWithScan(std::string& output, const PatternScan& scan, std::string_view source,
+                     std::string_view replace) {
   const char* read = source.data();
   const char* end = read + source.size();
   MatchList list;
@@ -171,6 +172,37 @@ bool ReplaceAllInto(std::string& output, std::string_view source, std::string_vi
     ReplaceMatches(output, scan, list, read, end, replace);
   }
   return true;
+}
+
+// A search of 2 GiB or more gets no scan (a skip table holds 32-bit shifts);
+// Searchable refuses it where it could match.
+bool Preparable(std::string_view search) {
+  return !search.empty() && search.size() <= static_cast<std::size_t>(INT32_MAX);
+}
+
+}  // namespace
+
+bool ReplaceAllInto(std::string& output, std::string_view source, std::string_view search,
+                    std::string_view replace, CaseMode caseMode) {
+  if (!Searchable(source, search)) return false;
+  PreparedSearch prepared(search, caseMode);
+  return ReplaceWithScan(output, prepared.scan, source, replace);
+}
+
+PreparedReplacement::PreparedReplacement(std::string_view search, std::string_view replace,
+                                         CaseMode caseMode)
+    : search_(search), replace_(replace) {
+  if (Preparable(search_)) scan_ = PrepareScan(search_, caseMode, table_);
+}
+
+const char* PreparedReplacement::FindIn(std::string_view text) const {
+  if (!Searchable(text, search_)) return nullptr;
+  return FindFirst(scan_, text.data(), text.size());
+}
+
+bool PreparedReplacement::ReplaceInto(std::string& output, std::string_view source) const {
+  if (!Searchable(source, search_)) return false;
+  return ReplaceWithScan(output, scan_, source, replace_);
 }
 
 bool ReplaceAllInPlace(std::string& text, std::string_view search, std::string_view replace,

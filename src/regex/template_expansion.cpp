@@ -1,5 +1,6 @@
 #include "regex/template_expansion.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace regex_template {
@@ -86,6 +87,18 @@ std::string_view TokenText(const Token& token, const MatchTable& table) {
 
 bool IsPlainText(std::string_view templ) {
   return templ.find_first_of("$\\") == std::string_view::npos;
+}
+
+std::uint32_t EntriesReferenced(std::string_view templ) {
+  std::uint32_t entries = 1;
+  for (std::size_t at = 0; at < templ.size();) {
+    const Token token = NextToken(templ, at);
+    if (token.isReference && token.entry <= kHighestEntry) {
+      entries = std::max(entries, static_cast<std::uint32_t>(token.entry) + 1);
+    }
+    at += token.length;
+  }
+  return entries;
 }
 
 void AppendExpansion(std::string& output, std::string_view templ, const MatchTable& table) {

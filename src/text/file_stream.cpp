@@ -13,13 +13,6 @@ std::string FileMessage(const char* prefix, const std::string& fileName, platfor
          platform::SystemErrorText(code);
 }
 
-// A rewrite in place that failed and could not put the original back leaves it in
-// a backup: the user must learn where.
-std::string CommitFailureText(const std::string& keptBackup) {
-  if (keptBackup.empty()) return "Stream write error";
-  return "Stream write error; the original content is kept in \"" + keptBackup + "\"";
-}
-
 // TFileStream's constructor is protected; a local subclass lets make_unique reach it.
 class OpenedFileStream : public TFileStream {
  public:
@@ -95,7 +88,7 @@ void TFileStream::Commit() {
   if (code != 0) {
     const std::string keptBackup = file_.keptBackup;
     platform::AbandonReplacement(file_);
-    throw EWriteError(CommitFailureText(keptBackup));
+    throw EWriteError(WithKeptBackup("Stream write error", keptBackup));
   }
 }
 
@@ -111,6 +104,11 @@ std::unique_ptr<TFileStream> FileStreamCreate(const std::string& fileName) {
   const platform::ErrorCode code = platform::BeginReplacement(fileName, file);
   if (code != 0) throw EFCreateError(FileMessage("Cannot create file", fileName, code));
   return std::make_unique<OpenedFileStream>(std::move(file), true);
+}
+
+std::string WithKeptBackup(std::string message, const std::string& keptBackup) {
+  if (keptBackup.empty()) return message;
+  return message + "; the original content is kept in \"" + keptBackup + "\"";
 }
 
 void WriteAll(TFileStream& stream, std::string_view bytes) {

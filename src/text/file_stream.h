@@ -50,6 +50,9 @@ std::unique_ptr<TFileStream> FileStreamOpen(const std::string& fileName);
 // Creates the file (through a replacement beside it, see platform::BeginReplacement);
 // EFCreateError "Cannot create file "%s". %s" when it cannot be created.
 std::unique_ptr<TFileStream> FileStreamCreate(const std::string& fileName);
+// A failed commit's message, with the name of the backup that still holds the
+// original when a rewrite in place could not put it back (the user must learn where).
+std::string WithKeptBackup(std::string message, const std::string& keptBackup);
 // All bytes or EWriteError "Stream write error".
 void WriteAll(TFileStream& stream, std::string_view bytes);
 
