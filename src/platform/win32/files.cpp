@@ -206,14 +206,33 @@ void AdviseHugePages(void*, std::size_t) {}
 
 namespace win32 {
 
+DWORD RetriedWhileBusy(const std::function<DWORD()>& attempt) {
+  constexpr int kAttempts = 40;
+  constexpr DWORD kPauseMilliseconds = 25;
+  DWORD error = attempt();
+  for (int done = 1; done < kAttempts; ++done) {
+    if (error != ERROR_SHARING_VIOLATION && error != ERROR_LOCK_VIOLATION &&
+        error != ERROR_ACCESS_DENIED) {
+      break;
+    }
+    ::Sleep(kPauseMilliseconds);
+    error = attempt();
+  }
+  return error;
+}
+
 bool FileInformationOf(const std::string& name, BY_HANDLE_FILE_INFORMATION& info) {
   if (!UsableName(name)) return false;
-  HANDLE handle = ::CreateFileA(name.c_str(), 0, kShareAll, nullptr, OPEN_EXISTING,
-                                FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-  if (handle == INVALID_HANDLE_VALUE) return false;
-  const bool known = ::GetFileInformationByHandle(handle, &info) != 0;
-  ::CloseHandle(handle);
-  return known;
+  const DWORD error = RetriedWhileBusy([&]() -> DWORD {
+    HANDLE handle = ::CreateFileA(name.c_str(), 0, kShareAll, nullptr, OPEN_EXISTING,
+                                  FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) return ::GetLastError();
+    const bool known = ::GetFileInformationByHandle(handle, &info) != 0;
+    const DWORD failure = known ? 0 : ::GetLastError();
+    ::CloseHandle(handle);
+    return known ? 0 : (failure != 0 ? failure : ERROR_GEN_FAILURE);
+  });
+  return error == 0;
 }
 
 bool SameIdentity(const BY_HANDLE_FILE_INFORMATION& a, const BY_HANDLE_FILE_INFORMATION& b) {

@@ -103,10 +103,13 @@ ErrorCode KeepTheNewFile(ReplacementFile& file) {
 }
 
 ErrorCode MoveOverTarget(ReplacementFile& file) {
-  if (!::MoveFileExA(file.tempPath.c_str(), file.targetPath.c_str(),
-                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-    return RecordLastError();
-  }
+  const DWORD error = win32::RetriedWhileBusy([&]() -> DWORD {
+    return ::MoveFileExA(file.tempPath.c_str(), file.targetPath.c_str(),
+                         MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)
+               ? 0
+               : ::GetLastError();
+  });
+  if (error != 0) return RecordFailure(error);
   file.tempPath.clear();  // the name is the target's now
   return 0;
 }
@@ -122,12 +125,17 @@ ErrorCode RewriteFromNewFile(ReplacementFile& file) {
 }
 
 ErrorCode ReplaceTarget(ReplacementFile& file) {
-  if (::ReplaceFileA(file.targetPath.c_str(), file.tempPath.c_str(), nullptr, 0, nullptr,
-                     nullptr)) {
+  const DWORD replaced = win32::RetriedWhileBusy([&]() -> DWORD {
+    return ::ReplaceFileA(file.targetPath.c_str(), file.tempPath.c_str(), nullptr, 0, nullptr,
+                          nullptr)
+               ? 0
+               : ::GetLastError();
+  });
+  if (replaced == 0) {
     file.tempPath.clear();  // the name is the target's now
     return 0;
   }
-  switch (const DWORD error = ::GetLastError()) {
+  switch (const DWORD error = replaced) {
     case ERROR_UNABLE_TO_MOVE_REPLACEMENT:
       // The target is gone and the new file kept its own name: give it the target's.
       return MoveOverTarget(file);
