@@ -3,13 +3,23 @@
 // The new file is created beside the target under a random name and marked to be
 // deleted when its last handle closes, so a run that is killed in any way (the
 // system closes a dead process's handles) leaves nothing. The commit flushes it,
-// takes the mark away, and puts it in the target's place with ReplaceFile, which
-// carries the target's attributes, ACL and alternate streams over to it; a target
-// that did not exist is named with MoveFileEx. A target with more links than one, or
-// whose attributes ReplaceFile cannot merge, is rewritten in place behind a backup
-// instead (in_place_rewrite.h). Between the mark's removal and the rename the name
-// is registered for the console control handler.
+// takes the mark away and renames it over the target with MoveFileEx. A target with
+// more links than one, alternate data streams, or an access list other than the one
+// a new file gets from the folder is rewritten in place behind a backup instead
+// (in_place_rewrite.h), so whom it lets in never changes.
+// Between the mark's removal and the rename the name is registered for the console
+// control handler. The attributes (hidden, system, archive) are given at creation.
+#define WIN32_LEAN_AND_MEAN
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+// The security calls need the base declarations first.
+#include <aclapi.h>
+
 #include <algorithm>
+#include <cstring>
+#include <cwchar>
 #include <random>
 
 #include "platform/files.h"
@@ -59,8 +69,8 @@ ErrorCode CreateTemporaryBeside(ReplacementFile& file, DWORD attributes) {
   ErrorCode code = 0;
   for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
     std::string candidate = win32::TemporaryNameBeside(file.targetPath, entropy());
-    code = OpenWith(candidate, GENERIC_READ | GENERIC_WRITE | DELETE, CREATE_NEW, attributes,
-                    file.handle, kShareAll);
+    code = OpenWith(candidate, GENERIC_READ | GENERIC_WRITE | DELETE | READ_CONTROL, CREATE_NEW,
+                    attributes, file.handle, kShareAll);
     if (code == 0) {
       file.tempPath = std::move(candidate);
       if (!MarkForDeletionOnClose(file.handle, true)) {
@@ -114,57 +124,89 @@ ErrorCode MoveOverTarget(ReplacementFile& file) {
   return 0;
 }
 
-// The new file, by its name now, written over the target in place.
-ErrorCode RewriteFromNewFile(ReplacementFile& file) {
-  FileHandle newFile = kInvalidHandle;
-  ErrorCode code = OpenForReading(file.tempPath, newFile);
-  if (code != 0) return code;
-  code = RewriteInPlace(file.targetPath, newFile, file.keptBackup);
-  ::CloseHandle(Native(newFile));
-  return code;
+// Whether two access lists say the same (no list at all lets everyone in).
+bool SameAccessList(PACL a, PACL b) {
+  if (a == nullptr || b == nullptr) return a == b;
+  ACL_SIZE_INFORMATION sizeA;
+  ACL_SIZE_INFORMATION sizeB;
+  if (!::GetAclInformation(a, &sizeA, sizeof sizeA, AclSizeInformation) ||
+      !::GetAclInformation(b, &sizeB, sizeof sizeB, AclSizeInformation)) {
+    return false;
+  }
+  return sizeA.AclBytesInUse == sizeB.AclBytesInUse && std::memcmp(a, b, sizeA.AclBytesInUse) == 0;
 }
 
-ErrorCode ReplaceTarget(ReplacementFile& file) {
-  const DWORD replaced = win32::RetriedWhileBusy([&]() -> DWORD {
-    return ::ReplaceFileA(file.targetPath.c_str(), file.tempPath.c_str(), nullptr, 0, nullptr,
-                          nullptr)
-               ? 0
-               : ::GetLastError();
-  });
-  if (replaced == 0) {
-    file.tempPath.clear();  // the name is the target's now
-    return 0;
-  }
-  switch (const DWORD error = replaced) {
-    case ERROR_UNABLE_TO_MOVE_REPLACEMENT:
-      // The target is gone and the new file kept its own name: give it the target's.
-      return MoveOverTarget(file);
-    case ERROR_NOT_SUPPORTED:
-    case ERROR_INVALID_FUNCTION:
-    case ERROR_INVALID_PARAMETER:
-      // A file system without ReplaceFile.
-      return MoveOverTarget(file);
-    default:
-      // Something of the target's that cannot go over to the new file: keep the
-      // target and give it the new bytes.
-      RecordFailure(error);
-      return RewriteFromNewFile(file);
-  }
+bool IsProtected(PSECURITY_DESCRIPTOR descriptor) {
+  SECURITY_DESCRIPTOR_CONTROL control = 0;
+  DWORD revision = 0;
+  return ::GetSecurityDescriptorControl(descriptor, &control, &revision) &&
+         (control & SE_DACL_PROTECTED) != 0;
 }
 
+// Whether the new file lets in exactly whom the target lets in: the access list it
+// got from its folder says the same as the target's. A target shared with one more
+// account, or kept from one, says something else. (Setting the target's list on the
+// new file is no way out: under an emulator it rewrites the POSIX mode, opening the
+// file to more accounts.)
+bool SameAccessAsTarget(const std::string& target, FileHandle newFile) {
+  PACL targetList = nullptr;
+  PSECURITY_DESCRIPTOR targetDescriptor = nullptr;
+  if (::GetNamedSecurityInfoA(target.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr,
+                              nullptr, &targetList, nullptr, &targetDescriptor) != ERROR_SUCCESS) {
+    return false;
+  }
+  PACL newList = nullptr;
+  PSECURITY_DESCRIPTOR newDescriptor = nullptr;
+  const bool same =
+      ::GetSecurityInfo(Native(newFile), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr,
+                        nullptr, &newList, nullptr, &newDescriptor) == ERROR_SUCCESS &&
+      SameAccessList(targetList, newList) &&
+      IsProtected(targetDescriptor) == IsProtected(newDescriptor);
+  if (newDescriptor != nullptr) ::LocalFree(newDescriptor);
+  ::LocalFree(targetDescriptor);
+  return same;
+}
+
+// Alternate data streams beside the file's own one, which a new file would not have.
+bool HasNamedStreams(const std::string& target) {
+  const int length = ::MultiByteToWideChar(CP_ACP, 0, target.c_str(), -1, nullptr, 0);
+  if (length <= 0) return false;
+  std::wstring wide(static_cast<std::size_t>(length), L'\0');
+  ::MultiByteToWideChar(CP_ACP, 0, target.c_str(), -1, wide.data(), length);
+  WIN32_FIND_STREAM_DATA stream;
+  HANDLE search = ::FindFirstStreamW(wide.c_str(), FindStreamInfoStandard, &stream, 0);
+  if (search == INVALID_HANDLE_VALUE) return false;  // none, or a file system without them
+  bool named = std::wcscmp(stream.cStreamName, L"::$DATA") != 0;
+  while (!named && ::FindNextStreamW(search, &stream)) {
+    named = std::wcscmp(stream.cStreamName, L"::$DATA") != 0;
+  }
+  ::FindClose(search);
+  return named;
+}
+
+// A target whose identity the new file cannot take over keeps it: it gets the new
+// bytes in place.
+bool MustBeRewrittenInPlace(const std::string& target, const BY_HANDLE_FILE_INFORMATION& info,
+                            FileHandle newFile) {
+  return info.nNumberOfLinks > 1 || HasNamedStreams(target) || !SameAccessAsTarget(target, newFile);
+}
+
+// MoveFileEx renames in one step (ReplaceFile would leave a moment without the
+// target's name, which a kill could make last).
 ErrorCode PutInPlace(ReplacementFile& file) {
-  if (ErrorCode code = FlushToDisk(file.handle)) return code;
   BY_HANDLE_FILE_INFORMATION target;
   const bool exists = win32::FileInformationOf(file.targetPath, target);
   // A folder that took the target's name meanwhile is no file to replace.
   if (exists && (target.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
     return RecordFailure(ERROR_ACCESS_DENIED);
   }
-  if (exists && target.nNumberOfLinks > 1) {
+  if (exists && MustBeRewrittenInPlace(file.targetPath, target, file.handle)) {
+    if (ErrorCode code = FlushToDisk(file.handle)) return code;
     return RewriteInPlace(file.targetPath, file.handle, file.keptBackup);
   }
+  if (ErrorCode code = FlushToDisk(file.handle)) return code;
   if (ErrorCode code = KeepTheNewFile(file)) return code;
-  return exists ? ReplaceTarget(file) : MoveOverTarget(file);
+  return MoveOverTarget(file);
 }
 
 }  // namespace
