@@ -89,7 +89,7 @@ void WholeText(benchmark::State& state, EnginePolicy policy) {
   regex_engine::ResetCounters();
   std::string output;
   for (auto _ : state) {
-    RegexReplaceInto(output, c.expression, Text(), c.replacement, true);
+    RegexReplaceInto(output, c.expression, Text(), c.replacement, ReplacementKind::Template);
     benchmark::DoNotOptimize(output.data());
   }
   state.SetLabel(c.expression);
@@ -104,7 +104,7 @@ void PerLine(benchmark::State& state, EnginePolicy policy) {
   std::string output;
   for (auto _ : state) {
     for (const std::string_view line : Lines()) {
-      RegexReplaceInto(output, c.expression, line, c.replacement, true);
+      RegexReplaceInto(output, c.expression, line, c.replacement, ReplacementKind::Template);
       benchmark::DoNotOptimize(output.data());
     }
   }

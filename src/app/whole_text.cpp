@@ -276,7 +276,7 @@ bool LineEndsCanWait(std::string_view text, const std::vector<SearchReplacePair>
 void ApplyPair(std::string& text, std::string& spare, std::string_view search,
                std::string_view replace, CaseMode caseMode, SearchKind kind) {
   if (kind == SearchKind::Expression) {
-    RegexReplaceInto(spare, search, text, replace, true);
+    RegexReplaceInto(spare, search, text, replace, ReplacementKind::Template);
     text.swap(spare);
     return;
   }

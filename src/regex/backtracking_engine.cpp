@@ -9,6 +9,7 @@
 
 #include "regex/lowering.h"
 #include "regex/regex_errors.h"
+#include "regex/tree.h"
 
 namespace regex_backtracking {
 
@@ -21,7 +22,7 @@ namespace {
 constexpr std::size_t kJitStackStart = 256 * 1024;
 constexpr std::size_t kJitStackMax = std::size_t{4} << 30;
 constexpr std::size_t kJitStackFallbackMax = std::size_t{512} << 20;
-constexpr std::uint32_t kMatchTableEntries = 15;
+using regex_tree::kMatchTableEntries;
 
 int FailAtRepetitionLevelLimit(pcre2_callout_block* block, void*) {
   if (block->callout_number ==

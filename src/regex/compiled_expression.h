@@ -29,8 +29,7 @@ namespace regex_engine {
 
 using regex_choice::EngineKind;
 
-// 15 entries: the whole match and capture groups 1 to 14.
-constexpr std::uint32_t kMatchTableEntries = 15;
+using regex_tree::kMatchTableEntries;
 constexpr std::size_t kUnsetOffset = std::numeric_limits<std::size_t>::max();
 // Start and end offset (0-based) of every entry; kUnsetOffset when unset.
 using MatchOffsets = std::array<std::size_t, 2 * kMatchTableEntries>;

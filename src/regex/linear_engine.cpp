@@ -5,11 +5,13 @@
 #include <algorithm>
 #include <limits>
 
+#include "regex/tree.h"
+
 namespace regex_linear {
 
 namespace {
 
-constexpr std::uint32_t kMatchTableEntries = 15;
+using regex_tree::kMatchTableEntries;
 constexpr std::size_t kUnset = std::numeric_limits<std::size_t>::max();
 
 RE2::Options LibraryOptions() {

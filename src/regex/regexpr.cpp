@@ -9,6 +9,7 @@
 #include "regex/compiled_expression.h"
 #include "regex/regex_errors.h"
 #include "regex/template_expansion.h"
+#include "regex/tree.h"
 
 namespace {
 
@@ -17,8 +18,6 @@ using regex_engine::UpToFirstNul;
 
 // The code page whose letter case "(?i)" follows; read once at start-up.
 platform::CodePage ModuleCodePage = platform::CodePage::AsciiOnly;
-
-constexpr std::int32_t kHighestEntry = 14;
 
 using regex_engine::MatchOffsets;
 using regex_engine::SubjectSearch;
@@ -52,11 +51,11 @@ void ReserveOutput(std::string& output, std::size_t inputSize) {
 // (input cut at its first NUL); the stretches between matches come from input,
 // so whatever follows a NUL is kept after the last match.
 void ReplaceAllMatches(std::string& output, const CompiledExpression& compiled,
-                       std::string_view input, std::string_view replacement, bool expand) {
+                       std::string_view input, std::string_view replacement, ReplacementKind kind) {
   const SubjectSearch search(compiled, UpToFirstNul(input));
   const std::string_view subject = search.Subject();
   MatchOffsets offsets;
-  const bool literal = !expand || regex_template::IsPlainText(replacement);
+  const bool literal = kind == ReplacementKind::Literal || regex_template::IsPlainText(replacement);
   // Only the entries the template refers to are asked of the library.
   const std::uint32_t entries =
       literal ? 1
@@ -179,7 +178,7 @@ bool TRegExpr::ExecNext() {
 
 std::int64_t TRegExpr::GroupStart(std::int32_t n) const {
   const State& s = *state_;
-  if (n < 0 || n > kHighestEntry || !s.hasInput || !s.matched || !s.compiled) return -1;
+  if (n < 0 || n > regex_tree::kMaxGroups || !s.hasInput || !s.matched || !s.compiled) return -1;
   if (n > s.compiled->GroupCount()) return -1;
   const std::size_t start = s.Offsets()[2 * n];
   if (start == regex_engine::kUnsetOffset) return -1;
@@ -206,14 +205,15 @@ std::string TRegExpr::ExpandTemplate(std::string_view templ) {
 }
 
 std::string TRegExpr::ReplaceMatches(std::string_view input, std::string_view replacement,
-                                     bool expand) {
+                                     ReplacementKind kind) {
   std::string result;
   if (!Exec(input)) return std::string(input);
   std::size_t copied = 0;
   do {
     const std::size_t start = static_cast<std::size_t>(GroupStart(0) - 1);
     result.append(input.substr(copied, start - copied));
-    result += expand ? ExpandTemplate(replacement) : std::string(replacement);
+    result +=
+        kind == ReplacementKind::Template ? ExpandTemplate(replacement) : std::string(replacement);
     copied = start + static_cast<std::size_t>(GroupLength(0));
   } while (ExecNext());
   result.append(input.substr(copied));
@@ -236,21 +236,21 @@ bool RegexMatches(std::string_view expression, std::string_view input) {
 }
 
 void RegexReplaceInto(std::string& output, std::string_view expression, std::string_view input,
-                      std::string_view replacement, bool expand) {
+                      std::string_view replacement, ReplacementKind kind) {
   const auto& compiled = regex_engine::TheExpressionCache().Get(expression, ModuleCodePage);
   if (LiesIn(input, output) || LiesIn(replacement, output)) {
     std::string separate;
-    ReplaceAllMatches(separate, *compiled, input, replacement, expand);
+    ReplaceAllMatches(separate, *compiled, input, replacement, kind);
     output.swap(separate);
     return;
   }
-  ReplaceAllMatches(output, *compiled, input, replacement, expand);
+  ReplaceAllMatches(output, *compiled, input, replacement, kind);
 }
 
 std::string RegexReplace(std::string_view expression, std::string_view input,
-                         std::string_view replacement, bool expand) {
+                         std::string_view replacement, ReplacementKind kind) {
   std::string output;
-  RegexReplaceInto(output, expression, input, replacement, expand);
+  RegexReplaceInto(output, expression, input, replacement, kind);
   return output;
 }
 

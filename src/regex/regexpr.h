@@ -68,6 +68,10 @@ class ERegExpr : public Exception {
   std::int32_t FailurePosition;
 };
 
+// A replacement is a template ("$1", "\\n" and the like expanded for each
+// match) or a text used as it is.
+enum class ReplacementKind { Template, Literal };
+
 class TRegExpr {
  public:
   TRegExpr();
@@ -82,7 +86,8 @@ class TRegExpr {
   std::int64_t GroupStart(std::int32_t n) const;   // 1-based, -1 when unset
   std::int64_t GroupLength(std::int32_t n) const;  // -1 when unset
   std::string ExpandTemplate(std::string_view templ);
-  std::string ReplaceMatches(std::string_view input, std::string_view replacement, bool expand);
+  std::string ReplaceMatches(std::string_view input, std::string_view replacement,
+                             ReplacementKind kind);
 
   virtual void RaiseError(std::int32_t code);
   virtual std::string ErrorText(std::int32_t code) const;
@@ -95,10 +100,10 @@ class TRegExpr {
 bool RegexMatches(std::string_view expression, std::string_view input);
 // The tool itself replaces into reused buffers (RegexReplaceInto).
 std::string RegexReplace(std::string_view expression, std::string_view input,
-                         std::string_view replacement, bool expand);
+                         std::string_view replacement, ReplacementKind kind);
 // The same into a caller's buffer (reused capacity); input must not alias it.
 void RegexReplaceInto(std::string& output, std::string_view expression, std::string_view input,
-                      std::string_view replacement, bool expand);
+                      std::string_view replacement, ReplacementKind kind);
 
 // Reads the code page in use, whose letter case "(?i)" follows.
 void RegExprStartUp();

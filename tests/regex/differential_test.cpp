@@ -188,11 +188,11 @@ int CompareWithReference(CodePage codePage, std::uint32_t seed, int expressions,
           << "expression [" << expression << "] input [" << input << "]";
       const std::string templ = "<$0|$1|$2>";
       const std::string replaced = reference.Replace(input, templ);
-      EXPECT_EQ(regex.ReplaceMatches(input, templ, true), replaced)
+      EXPECT_EQ(regex.ReplaceMatches(input, templ, ReplacementKind::Template), replaced)
           << "expression [" << expression << "] input [" << input << "]";
       // The one-shot path has a loop of its own; it runs in the module's code page.
       if (codePage == RegExprCodePage()) {
-        EXPECT_EQ(RegexReplace(expression, input, templ, true), replaced)
+        EXPECT_EQ(RegexReplace(expression, input, templ, ReplacementKind::Template), replaced)
             << "expression [" << expression << "] input [" << input << "]";
       }
       ++compared;
@@ -243,9 +243,9 @@ std::vector<std::string> Observed(const std::string& expression,
           text += n == 14 ? ";" : " ";
         }
       }
-      text += "|" + regex.ReplaceMatches(input, "<$0|$1|$2|$3>", true);
+      text += "|" + regex.ReplaceMatches(input, "<$0|$1|$2|$3>", ReplacementKind::Template);
       if (codePage == RegExprCodePage())
-        text += "|" + RegexReplace(expression, input, "[$&]", true);
+        text += "|" + RegexReplace(expression, input, "[$&]", ReplacementKind::Template);
     } catch (const ERegExpr& failure) {
       text += "error " + std::to_string(failure.FailureCode);
     }

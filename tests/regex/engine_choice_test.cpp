@@ -86,9 +86,9 @@ TEST(EngineChoice, ElevenRepetitionLevelsStayWithTheLibraryThatFailsTheSearch) {
 TEST(EngineChoice, CountersTellWhichLibraryCompiledAndSearched) {
   const PolicyScope scope(EnginePolicy::Automatic);
   regex_engine::ResetCounters();
-  EXPECT_EQ(RegexReplace("(\\w|\\s)*zzz", "ab zzz cd", "X", true), "X cd");
-  EXPECT_EQ(RegexReplace("(a)\\1", "xaay", "-", true), "x-y");
-  EXPECT_EQ(RegexReplace("a{2000}", "a", "-", true), "a");
+  EXPECT_EQ(RegexReplace("(\\w|\\s)*zzz", "ab zzz cd", "X", ReplacementKind::Template), "X cd");
+  EXPECT_EQ(RegexReplace("(a)\\1", "xaay", "-", ReplacementKind::Template), "x-y");
+  EXPECT_EQ(RegexReplace("a{2000}", "a", "-", ReplacementKind::Template), "a");
   const regex_engine::EngineCounters& counters = regex_engine::Counters();
   EXPECT_EQ(counters.linearCompiles, 1u);
   EXPECT_EQ(counters.backtrackingCompiles, 2u);

@@ -70,7 +70,7 @@ inline std::string Replaced(std::string_view expression, std::string_view input,
                             platform::CodePage codePage = platform::CodePage::Windows1252) {
   TRegExpr regex(codePage);
   regex.SetExpression(expression);
-  return regex.ReplaceMatches(input, templ, true);
+  return regex.ReplaceMatches(input, templ, ReplacementKind::Template);
 }
 
 }  // namespace regex_test
