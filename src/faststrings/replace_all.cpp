@@ -128,28 +128,6 @@ bool Searchable(std::string_view source, std::string_view search) {
   return true;
 }
 
-// The scan of one call, and its skip table when the scan needs one (no
-// vector compare possible); the scan points at the table, so this stays where
-// it was built.
-struct PreparedSearch {
-  PreparedSearch(std::string_view search, CaseMode caseMode) {
-    const auto m = static_cast<std::int32_t>(search.size());
-    scan = caseMode == CaseMode::Exact ? PrepareExactScan(search.data(), m, table)
-                                       : PrepareFoldedScan(search.data(), m, table);
-    if (scan.vectorised) return;
-    if (caseMode == CaseMode::Exact) {
-      MakeSkipTable(search.data(), m, table);
-    } else {
-      MakeSkipTableNoCase(search.data(), m, table);
-    }
-  }
-  PreparedSearch(const PreparedSearch&) = delete;
-  PreparedSearch& operator=(const PreparedSearch&) = delete;
-
-  SkipTable table;
-  PatternScan scan;
-};
-
 }  // namespace
 
 bool ReplaceAllInto(std::string& output, std::string_view source, std::string_view search,

@@ -306,3 +306,15 @@ const char* FindFirst(const PatternScan& scan, const char* text, std::size_t tex
   const char* match = nullptr;
   return FindMatches(scan, text, textLength, &match, 1) == 1 ? match : nullptr;
 }
+
+PreparedSearch::PreparedSearch(std::string_view search, CaseMode caseMode) {
+  const auto m = static_cast<std::int32_t>(search.size());
+  scan = caseMode == CaseMode::Exact ? PrepareExactScan(search.data(), m, table)
+                                     : PrepareFoldedScan(search.data(), m, table);
+  if (scan.vectorised) return;
+  if (caseMode == CaseMode::Exact) {
+    MakeSkipTable(search.data(), m, table);
+  } else {
+    MakeSkipTableNoCase(search.data(), m, table);
+  }
+}

@@ -22,6 +22,10 @@ std::string EightHexDigits(std::uint32_t value) {
 }
 
 void WriteReport(const Exception& failure) {
+  if (dynamic_cast<const ERefusal*>(&failure)) {
+    platform::WriteStandardError(failure.Message() + "\r\n");
+    return;
+  }
   const void* address = failure.RaiseAddress();
   std::string report =
       FormatFailureReport(failure.ClassName(), platform::ModuleNameOfAddress(address),
