@@ -35,9 +35,8 @@ void RunWholeFile(const RunContext& context) {
   }
   // An expression may match across the whole text, so it needs the text whole;
   // plain pairs run in blocks.
-  const TextCuts cuts = context.searchKind == SearchKind::Expression
-                            ? ProcessWholeText(context)
-                            : StreamWholeFile(context);
+  const TextCuts cuts = context.searchKind == SearchKind::Expression ? ProcessWholeText(context)
+                                                                     : StreamWholeFile(context);
   if (cuts.inFile != kNotCut) WarnCutInFile(context, cuts.inFile);
   if (cuts.inProcessedText != kNotCut) WarnCutInProcessedText(context, cuts.inProcessedText);
 }

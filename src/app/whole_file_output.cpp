@@ -176,12 +176,10 @@ WholeFileOutput::WholeFileOutput(const RunContext& context, const stream::LineEn
   chain_ = std::make_unique<stream::StageChain>(*end_);
   chain_->Prepend<stream::LineEndStage>(lineEnd);
   if (!ProcessedTextMayHoldZero(context)) return;
-  const bool refuse = ReplacesInput(context);
+  refuseCut_ = ReplacesInput(context);
   chain_->Prepend<stream::ZeroCutStage>(
-      [this, refuse, stopInput = std::move(inputNoLongerNeeded)](std::uint64_t offset) {
-        const auto at = static_cast<std::size_t>(offset);
-        if (refuse) RefuseCutInProcessedText(context_, at);
-        processedCut_ = at;
+      [this, stopInput = std::move(inputNoLongerNeeded)](std::uint64_t offset) {
+        processedCut_ = static_cast<std::size_t>(offset);
         stopInput();
       });
 }
@@ -189,5 +187,6 @@ WholeFileOutput::WholeFileOutput(const RunContext& context, const stream::LineEn
 WholeFileOutput::~WholeFileOutput() = default;
 
 void WholeFileOutput::Commit() {
+  if (refuseCut_ && processedCut_ != kNotCut) RefuseCutInProcessedText(context_, processedCut_);
   target_->Commit();
 }

@@ -20,6 +20,8 @@ constexpr std::size_t kNotCut = std::string::npos;
 struct TextCuts {
   std::size_t inFile = kNotCut;
   std::size_t inProcessedText = kNotCut;
+
+  bool operator==(const TextCuts&) const = default;
 };
 
 // True when the result replaces the input file (-w, or an output name that
@@ -41,7 +43,8 @@ class WholeFileOutput {
  public:
   // Creates the output file (through a replacement of the target) unless the
   // result goes to standard output. inputNoLongerNeeded is called when a byte 0
-  // has ended the processed text.
+  // has ended the processed text (the input is then only looked through for a
+  // byte 0 of its own, which is reported first).
   WholeFileOutput(const RunContext& context, const stream::LineEndStyle& lineEnd,
                   std::function<void()> inputNoLongerNeeded);
   ~WholeFileOutput();
@@ -52,6 +55,7 @@ class WholeFileOutput {
   stream::Stage& Head() { return chain_->Head(); }
   // Makes what was written the result: standard output flushed (a failed write
   // raises), or the file put in place of the target. Call after Head() finished.
+  // A byte 0 that cut the processed text of a file written back is refused here.
   void Commit();
 
   std::size_t ProcessedCut() const { return processedCut_; }
@@ -62,4 +66,5 @@ class WholeFileOutput {
   std::unique_ptr<stream::Stage> end_;
   std::unique_ptr<stream::StageChain> chain_;
   std::size_t processedCut_ = kNotCut;
+  bool refuseCut_ = false;
 };

@@ -67,8 +67,12 @@ std::size_t PieceSize(const RunContext& context, std::size_t blockSize) {
 class InputSide {
  public:
   InputSide(const RunContext& context, const StreamSettings& settings, TFileStream& input,
-            stream::LineEndStyle& lineEnd, const std::atomic<bool>& wanted)
-      : context_(context), settings_(settings), input_(input), lineEnd_(lineEnd), wanted_(wanted) {}
+            stream::LineEndStyle& lineEnd, const std::atomic<bool>& outputWantsMore)
+      : context_(context),
+        settings_(settings),
+        input_(input),
+        lineEnd_(lineEnd),
+        outputWantsMore_(outputWantsMore) {}
 
   void Run(stream::Stage& end);
   std::size_t Cut() const { return cut_; }
@@ -78,7 +82,9 @@ class InputSide {
   const StreamSettings& settings_;
   TFileStream& input_;
   stream::LineEndStyle& lineEnd_;
-  const std::atomic<bool>& wanted_;
+  // Cleared once a byte 0 ended the processed text; the input is then only
+  // looked through for a byte 0 of its own.
+  const std::atomic<bool>& outputWantsMore_;
   const stream::LineEndStyle crLf_{"\r\n"};
   std::size_t cut_ = kNotCut;
 };
@@ -95,6 +101,9 @@ void InputSide::Run(stream::Stage& end) {
     chain.Prepend<stream::ZeroSubstituteStage>(static_cast<char>(context_.zeroSubstitute));
   }
   if (!LineEndsCanWait(context_)) chain.Prepend<stream::LineEndStage>(crLf_);
+  chain.Prepend<stream::GateStage>(outputWantsMore_);
+  // Before the gate: whether the input's last line ended is a fact of the whole
+  // input, even when the processed text ended early.
   if (!lineEnd_.Known()) {
     const std::size_t holdLimit = LineEndNeededEarly(context_)
                                       ? std::numeric_limits<std::size_t>::max()
@@ -108,8 +117,13 @@ void InputSide::Run(stream::Stage& end) {
       cut_ = static_cast<std::size_t>(offset);
     });
   }
-  stream::ReadInBlocks(input_, settings_.blockSize, chain.Head(),
-                       [this, zeroCut] { return wanted_.load() && !(zeroCut && zeroCut->Cut()); });
+  // After the processed text has ended, the input is still read through for its
+  // own byte 0 and (--keep-eol) for whether its last line ends.
+  const bool readToTheEnd = zeroCut != nullptr || !lineEnd_.Known();
+  stream::ReadInBlocks(input_, settings_.blockSize, chain.Head(), [this, zeroCut, readToTheEnd] {
+    if (zeroCut && zeroCut->Cut()) return false;
+    return outputWantsMore_.load() || readToTheEnd;
+  });
 }
 
 bool UseTwoThreads(const StreamSettings& settings, TFileStream& input) {

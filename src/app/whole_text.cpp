@@ -70,8 +70,7 @@ void ApplyPairsInto(const RunContext& context, std::string& text, stream::BlockG
   const std::vector<SearchReplacePair>& pairs = context.pairs;
   std::string spare;
   for (std::size_t i = 0; i + 1 < pairs.size(); ++i) {
-    ApplyPair(text, spare, pairs[i].search, pairs[i].replace, context.caseMode,
-              context.searchKind);
+    ApplyPair(text, spare, pairs[i].search, pairs[i].replace, context.caseMode, context.searchKind);
   }
   spare = std::string();
   if (!pairs.empty() && context.searchKind == SearchKind::Expression) {

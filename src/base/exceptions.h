@@ -23,11 +23,11 @@ class Exception : public std::exception {
   const void* raise_address_;
 };
 
-#define QUORVE_FAILURE_CLASS(Name, Parent)                          \
-  class Name : public Parent {                                      \
-   public:                                                          \
-    using Parent::Parent;                                           \
-    const char* ClassName() const override { return #Name; }        \
+#define QUORVE_FAILURE_CLASS(Name, Parent)                   \
+  class Name : public Parent {                               \
+   public:                                                   \
+    using Parent::Parent;                                    \
+    const char* ClassName() const override { return #Name; } \
   }
 
 QUORVE_FAILURE_CLASS(EStreamError, Exception);

@@ -81,8 +81,8 @@ void AppendExpansionTo(PieceOutput& output, std::string_view replacement,
 // (input cut at its first NUL); the stretches between matches come from input,
 // so whatever follows a NUL is kept after the last match.
 template <class Output>
-void ReplaceAllMatches(Output& output, const CompiledExpression& compiled,
-                       std::string_view input, std::string_view replacement, bool expand) {
+void ReplaceAllMatches(Output& output, const CompiledExpression& compiled, std::string_view input,
+                       std::string_view replacement, bool expand) {
   const std::string_view subject = UpToFirstNul(input);
   pcre2_match_data* matchData = compiled.ScratchMatchData();
   output.clear();
@@ -264,8 +264,8 @@ void RegexReplaceInto(std::string& output, std::string_view expression, std::str
   ReplaceAllMatches(output, *compiled, input, replacement, expand);
 }
 
-void RegexReplaceTo(const RegexPieceSink& sink, std::string_view expression,
-                    std::string_view input, std::string_view replacement, bool expand) {
+void RegexReplaceTo(const RegexPieceSink& sink, std::string_view expression, std::string_view input,
+                    std::string_view replacement, bool expand) {
   const auto& compiled = regex_engine::TheExpressionCache().Get(expression, ModuleCodePage);
   PieceOutput output(sink);
   ReplaceAllMatches(output, *compiled, input, replacement, expand);

@@ -7,8 +7,8 @@
 #include <string>
 #include <string_view>
 
-#include "platform/code_page.h"
 #include "base/exceptions.h"
+#include "platform/code_page.h"
 
 class ERegExpr : public Exception {
  public:
@@ -52,8 +52,8 @@ void RegexReplaceInto(std::string& output, std::string_view expression, std::str
 
 // The same as pieces handed to sink in order (the result is never held whole).
 using RegexPieceSink = std::function<void(std::string_view)>;
-void RegexReplaceTo(const RegexPieceSink& sink, std::string_view expression,
-                    std::string_view input, std::string_view replacement, bool expand);
+void RegexReplaceTo(const RegexPieceSink& sink, std::string_view expression, std::string_view input,
+                    std::string_view replacement, bool expand);
 
 // Reads the code page in use, whose letter case "(?i)" follows.
 void RegExprStartUp();

@@ -36,9 +36,7 @@ class LineEndStyle {
   // Whether the input ended with a line end (an empty input counts as ended); set
   // by the probe when the input is finished.
   bool InputEndsWithLineEnd() const { return inputEnded_.load(std::memory_order_acquire); }
-  void SetInputEndsWithLineEnd(bool ended) {
-    inputEnded_.store(ended, std::memory_order_release);
-  }
+  void SetInputEndsWithLineEnd(bool ended) { inputEnded_.store(ended, std::memory_order_release); }
 
  private:
   enum class Kind { Unknown, CrLf, Lf, Cr };
@@ -70,7 +68,7 @@ class LineEndProbe : public Stage {
   Stage& next_;
   const std::size_t holdLimit_;
   std::string held_;
-  bool crAtEnd_ = false;  // the last byte looked at is a CR whose follower is unseen
+  bool crAtEnd_ = false;     // the last byte looked at is a CR whose follower is unseen
   bool overflowed_ = false;  // holdLimit was reached: nothing is held any more
   bool sawText_ = false;
   bool lastIsBreak_ = false;

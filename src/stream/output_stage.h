@@ -26,8 +26,8 @@ class PieceWriter {
 };
 
 struct OutputFrame {
-  std::string header;  // the first line, unless empty (written unchanged)
-  std::string footer;  // the last line, unless empty
+  std::string header;   // the first line, unless empty (written unchanged)
+  std::string footer;   // the last line, unless empty
   std::string trailer;  // bytes after everything (standard output: one more CR LF)
   // With --keep-eol: the output's last line ends with a line end only when the
   // input's did.

@@ -12,6 +12,7 @@
 // mode in app/ assembles the chain.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <functional>
 #include <memory>
@@ -77,6 +78,21 @@ class StageChain {
  private:
   Stage* head_;
   std::vector<std::unique_ptr<Stage>> stages_;
+};
+
+// Passes blocks on while open is set; once it is cleared (from any thread) the
+// rest of the text is dropped.
+class GateStage : public Stage {
+ public:
+  GateStage(Stage& next, const std::atomic<bool>& open) : next_(next), open_(open) {}
+  void Put(std::string& block) override {
+    if (open_.load(std::memory_order_relaxed)) next_.Put(block);
+  }
+  void Finish() override { next_.Finish(); }
+
+ private:
+  Stage& next_;
+  const std::atomic<bool>& open_;
 };
 
 // A chain's end that passes every block to a sink as it is.
