@@ -26,6 +26,7 @@ void EndLinesWithCrLf(std::string& text);
 // Without keepZeroBytes the first byte 0 ends the text (its offset is returned);
 // with it every byte 0 becomes substitute, and a substitute CR or LF stays inside
 // its line.
+// The line-list way of loading, kept as the reference the tests compare the passes with.
 std::size_t LoadJoinedText(const std::string& fileName, bool keepZeroBytes, char substitute,
                            std::string& text);
 

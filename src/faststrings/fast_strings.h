@@ -41,4 +41,5 @@ std::size_t BytePosExact(std::string_view text, char c, std::int64_t start);
 std::size_t BytePosNoCase(std::string_view text, char c, std::int64_t start);
 std::size_t BytePos(char c, std::string_view text, CaseMode caseMode, std::int64_t start);
 
+// Named by the design; the tool itself does not call it (tests do).
 void CopyBytes(const char* source, char* destination, std::size_t count);

@@ -4,6 +4,7 @@
 #include <exception>
 #include <new>
 #include <string>
+#include <utility>
 
 #include "base/exceptions.h"
 #include "platform/files.h"
@@ -120,39 +121,29 @@ void AppendNumber(std::string& out, int value, std::size_t width) {
 // The number a run of one format letter stands for, and its zero-padded width.
 bool FieldOf(char letter, std::size_t run, const platform::LocalDateTime& when, int& value,
              std::size_t& width) {
-  const std::size_t padded = run >= 2 ? 2 : 0;
-  switch (letter) {
-    case 'y':
-      value = run >= 3 ? when.year : when.year % 100;
-      width = run >= 3 ? 4 : 2;
-      return true;
-    case 'm':
-      value = when.month;
-      width = padded;
-      return true;
-    case 'd':
-      value = when.day;
-      width = padded;
-      return true;
-    case 'h':
-      value = when.hour;
-      width = padded;
-      return true;
-    case 'n':
-      value = when.minute;
-      width = padded;
-      return true;
-    case 's':
-      value = when.second;
-      width = padded;
-      return true;
-    case 'z':
-      value = when.millisecond;
-      width = run >= 2 ? 3 : 0;
-      return true;
-    default:
-      return false;
+  // Letters whose run of two or more means two digits.
+  static constexpr std::pair<char, int platform::LocalDateTime::*> kTwoDigitFields[] = {
+      {'m', &platform::LocalDateTime::month},  {'d', &platform::LocalDateTime::day},
+      {'h', &platform::LocalDateTime::hour},   {'n', &platform::LocalDateTime::minute},
+      {'s', &platform::LocalDateTime::second},
+  };
+  for (const auto& [fieldLetter, field] : kTwoDigitFields) {
+    if (letter != fieldLetter) continue;
+    value = when.*field;
+    width = run >= 2 ? 2 : 0;
+    return true;
   }
+  if (letter == 'y') {
+    value = run >= 3 ? when.year : when.year % 100;
+    width = run >= 3 ? 4 : 2;
+    return true;
+  }
+  if (letter == 'z') {
+    value = when.millisecond;
+    width = run >= 2 ? 3 : 0;
+    return true;
+  }
+  return false;
 }
 
 std::string PlainDateTime(const platform::LocalDateTime& when) {

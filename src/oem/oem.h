@@ -5,6 +5,7 @@
 #include <string>
 #include <string_view>
 
+// Named by the design; the tool itself converts in place (ToOemInPlace).
 unsigned char ToOemChar(unsigned char c);
 std::string ToOemText(std::string_view text);
 // In place, for large texts.

@@ -44,6 +44,7 @@ class TRegExpr {
 };
 
 bool RegexMatches(std::string_view expression, std::string_view input);
+// The tool itself replaces into reused buffers (RegexReplaceInto).
 std::string RegexReplace(std::string_view expression, std::string_view input,
                          std::string_view replacement, bool expand);
 // The same into a caller's buffer (reused capacity); input must not alias it.

@@ -14,6 +14,7 @@ void SplitIntoLines(TStringList& list, std::string_view text);
 // EFOpenError when the file cannot be opened; the list is then untouched.
 void LoadLines(TStringList& list, const std::string& fileName);
 // EFCreateError / EWriteError; the target is replaced only when all bytes were written.
+// Named by the design; whole-file mode writes through its own passes instead.
 void SaveLines(const TStringList& list, const std::string& fileName);
 
 // Every line of the list followed by the separator, written to the stream in large

@@ -15,6 +15,8 @@ class TStringListFast : public TStringList {
   TStringListFast();
   ~TStringListFast() override;
 
+  // Named by the design; whole-file mode loads, joins and saves through its own
+  // passes over one buffer, and these stay as the reference its tests compare with.
   void LoadFromFileNul(const std::string& fileName, char substitute);
   std::string JoinText(std::string_view separator, bool trailingSeparator) const;
   std::string GetTextLF() const;
@@ -23,6 +25,7 @@ class TStringListFast : public TStringList {
 
   // Attaches a key index (sorted list of name parts, objects = line indexes),
   // built from the current lines; the list owns it.
+  // Named by the design; the tool itself does not call it (tests do).
   void AttachKeyIndex();
   const TStringList* Keys() const { return FKeys.get(); }
 

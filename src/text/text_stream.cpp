@@ -260,24 +260,19 @@ std::int32_t PendingStreamErrorSetAside::TakeOperationError() {
 }
 
 std::string IoErrorMessage(std::int32_t code) {
-  switch (code) {
-    case platform::kFileNotFound:
-      return "File not found";
-    case platform::kPathNotFound:
-      return "Invalid filename";
-    case platform::kTooManyOpenFiles:
-      return "Too many open files";
-    case platform::kAccessDenied:
-      return "File access denied";
-    case platform::kReadBeyondEnd:
-      return "Read beyond end of file";
-    case platform::kDiskFull:
-      return "Disk full";
-    case platform::kInvalidNumericInput:
-      return "Invalid numeric input";
-    default:
-      return "I/O error " + std::to_string(code);
+  static constexpr std::pair<platform::ErrorCode, std::string_view> kMessages[] = {
+      {platform::kFileNotFound, "File not found"},
+      {platform::kPathNotFound, "Invalid filename"},
+      {platform::kTooManyOpenFiles, "Too many open files"},
+      {platform::kAccessDenied, "File access denied"},
+      {platform::kReadBeyondEnd, "Read beyond end of file"},
+      {platform::kDiskFull, "Disk full"},
+      {platform::kInvalidNumericInput, "Invalid numeric input"},
+  };
+  for (const auto& [known, message] : kMessages) {
+    if (code == known) return std::string(message);
   }
+  return "I/O error " + std::to_string(code);
 }
 
 void BindTextFile(TextStream& stream, std::string_view name) {

@@ -62,6 +62,7 @@ void BindTextFile(TextStream& stream, std::string_view name);
 void OpenTextRead(TextStream& stream);
 void OpenTextWrite(TextStream& stream);
 void OpenTextAppend(TextStream& stream);
+// Named by the design; the tool itself reads with ReadTextLineInto.
 std::string ReadTextLine(TextStream& stream);
 // The same into a caller's buffer, reusing its capacity (no allocation per line).
 void ReadTextLineInto(TextStream& stream, std::string& line);

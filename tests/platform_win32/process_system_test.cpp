@@ -1,8 +1,4 @@
-#define WIN32_LEAN_AND_MEAN
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
+#include "platform/win32/windows_api.h"
 #undef AnsiToOem  // an old winuser.h name, not ours
 
 #include <gtest/gtest.h>

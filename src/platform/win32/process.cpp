@@ -1,12 +1,9 @@
 #include "platform/process.h"
 
-#define WIN32_LEAN_AND_MEAN
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
 #include <fcntl.h>
 #include <io.h>
-#include <windows.h>
+
+#include "platform/win32/windows_api.h"
 // winuser.h spells an old name of CharToOemA this way; ours is a function.
 #undef AnsiToOem
 
