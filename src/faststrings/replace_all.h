@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "faststrings/fast_strings.h"
+#include "faststrings/window_scan.h"
 
 std::string ReplaceAll(std::string_view source, std::string_view search, std::string_view replace,
                        CaseMode caseMode);
@@ -23,3 +24,15 @@ bool ReplaceAllInto(std::string& output, std::string_view source, std::string_vi
 // point into text.
 bool ReplaceAllInPlace(std::string& text, std::string_view search, std::string_view replace,
                        CaseMode caseMode);
+
+// The loop behind it, for a text that may go on beyond end: every match of scan
+// lying wholly in [begin, end) replaced in the buffer itself, for a replacement
+// not longer than the search. Returns where the rest after the last match starts
+// (begin when there was none) and where its bytes belong now; moving them is the
+// caller's.
+struct InPlaceProgress {
+  char* write;
+  const char* read;
+};
+InPlaceProgress ReplaceMatchesInPlace(const PatternScan& scan, char* begin, const char* end,
+                                      std::string_view replace);

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "base/exceptions.h"
+#include "faststrings/replace_all.h"
 
 namespace stream {
 
@@ -80,33 +81,16 @@ void ReplaceStage::Put(std::string& block) {
   }
   matched_ = true;
   if (replace_.size() <= search_.size()) {
-    ReplaceInPlace(block, list);
+    ReplaceInPlace(block);
   } else {
     ReplaceInPieces(block, list);
   }
 }
 
-// The write position never passes the read position (the replacement is not
-// longer than the search), so bytes still to be searched are never overwritten.
-void ReplaceStage::ReplaceInPlace(std::string& block, MatchList& list) {
-  const std::size_t m = search_.size();
+void ReplaceStage::ReplaceInPlace(std::string& block) {
   char* const base = block.data();
-  const char* const end = base + block.size();
-  char* write = base;
-  const char* read = base;
-  for (;;) {
-    for (std::size_t i = 0; i < list.count; ++i) {
-      const auto gap = static_cast<std::size_t>(list.matches[i] - read);
-      if (write != read) std::memmove(write, read, gap);
-      write += gap;
-      if (!replace_.empty()) std::memcpy(write, replace_.data(), replace_.size());
-      write += replace_.size();
-      read = list.matches[i] + m;
-    }
-    if (list.count < kBatch) break;
-    list.count = FindMatches(prepared_.scan, read, static_cast<std::size_t>(end - read),
-                             list.matches, kBatch);
-  }
+  const auto [write, read] =
+      ReplaceMatchesInPlace(prepared_.scan, base, base + block.size(), replace_);
   const std::size_t hold = HoldBackStart(block, static_cast<std::size_t>(read - base));
   carry_.assign(base + hold, block.size() - hold);
   const auto rest = static_cast<std::size_t>(base + hold - read);

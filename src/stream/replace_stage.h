@@ -37,7 +37,7 @@ class ReplaceStage : public Stage {
   // completes: the longest end (starting at or after from) that is the start of
   // the search; the text's size when there is none.
   std::size_t HoldBackStart(std::string_view text, std::size_t from) const;
-  void ReplaceInPlace(std::string& block, MatchList& list);
+  void ReplaceInPlace(std::string& block);
   void ReplaceInPieces(std::string& block, MatchList& list);
 
   const std::string search_;

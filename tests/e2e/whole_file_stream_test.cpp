@@ -22,10 +22,6 @@ namespace fs = std::filesystem;
 
 class WholeFileStreamTest : public ::testing::Test {
  protected:
-  e2e::RunResult Run(const std::vector<std::string>& args) {
-    return e2e::RunQuorve(args, dir_.path());
-  }
-
   // Runs with standard output on the given descriptor; standard error captured.
   e2e::RunResult RunWithOutputTo(int outFd, const std::vector<std::string>& args) {
     const std::string errName = dir_ / "stderr.txt";
@@ -76,11 +72,11 @@ TEST_F(WholeFileStreamTest, AFileOfManyBlocksGivesTheSameBytesAsReplacingItWhole
     at = hit + 9;
   }
   dir_.Write("in.txt", input);
-  auto result = Run({"-c", "cat\\r\\nline=CAT+LINE", "in.txt", "out.txt"});
+  auto result = e2e::RunQuorve({"-c", "cat\\r\\nline=CAT+LINE", "in.txt", "out.txt"}, dir_.path());
   EXPECT_EQ(result.exitCode, 0) << result.err;
   EXPECT_TRUE(dir_.Read("out.txt") == replaced);
 
-  result = Run({"-c", "-w", "cat\\r\\nline=CAT+LINE", "in.txt"});
+  result = e2e::RunQuorve({"-c", "-w", "cat\\r\\nline=CAT+LINE", "in.txt"}, dir_.path());
   EXPECT_EQ(result.exitCode, 0) << result.err;
   EXPECT_TRUE(dir_.Read("in.txt") == replaced);
 }
@@ -130,7 +126,7 @@ TEST_F(WholeFileStreamTest, AByteZeroThatWouldCutAWrittenBackFileIsRefused) {
       if (!namedAsOutput) args.insert(args.begin(), "-w");
       args.push_back("in.txt");
       if (namedAsOutput) args.push_back("in.txt");  // the output named as the input
-      const auto result = Run(args);
+      const auto result = e2e::RunQuorve(args, dir_.path());
       EXPECT_EQ(result.exitCode, 1);
       std::string message = c.message;
       message.replace(message.find("%s"), 2, Shown(dir_, "in.txt"));
@@ -142,7 +138,7 @@ TEST_F(WholeFileStreamTest, AByteZeroThatWouldCutAWrittenBackFileIsRefused) {
   }
   // To another file the text is cut as before, with the warning.
   dir_.Write("in.txt", "ab\0cd\n"s);
-  const auto result = Run({"in.txt", "out.txt"});
+  const auto result = e2e::RunQuorve({"in.txt", "out.txt"}, dir_.path());
   EXPECT_EQ(result.exitCode, 0);
   EXPECT_EQ(dir_.Read("out.txt"), "ab\r\n");
   EXPECT_NE(result.err.find("Warning: byte 0 at offset 2"), std::string::npos) << result.err;
@@ -206,7 +202,7 @@ TEST_F(WholeFileStreamTest, KeptLineEndsFollowTheInputsFirstLineEnd) {
     std::vector<std::string> args = c.args;
     args.insert(args.begin(), "--keep-eol");
     args.push_back("in.txt");
-    const auto result = Run(args);
+    const auto result = e2e::RunQuorve(args, dir_.path());
     EXPECT_EQ(result.exitCode, 0) << result.err;
     EXPECT_EQ(result.out, c.out);
   }
@@ -222,7 +218,7 @@ TEST_F(WholeFileStreamTest, KeptLineEndsLeaveAnUnchangedFileUntouched) {
     fs::last_write_time(dir_ / "in.txt", before);
     struct stat original {};
     ASSERT_EQ(stat((dir_ / "in.txt").c_str(), &original), 0);
-    const auto result = Run({"-w", "--keep-eol", "zzz=y", "in.txt"});
+    const auto result = e2e::RunQuorve({"-w", "--keep-eol", "zzz=y", "in.txt"}, dir_.path());
     EXPECT_EQ(result.exitCode, 0) << result.err;
     struct stat after {};
     ASSERT_EQ(stat((dir_ / "in.txt").c_str(), &after), 0);
@@ -232,14 +228,14 @@ TEST_F(WholeFileStreamTest, KeptLineEndsLeaveAnUnchangedFileUntouched) {
     EXPECT_EQ(Entries(), std::vector<std::string>{"in.txt"});
   }
   dir_.Write("in.txt", "a\nb\r\nc\n");
-  auto result = Run({"-w", "--keep-eol", "zzz=y", "in.txt"});
+  auto result = e2e::RunQuorve({"-w", "--keep-eol", "zzz=y", "in.txt"}, dir_.path());
   EXPECT_EQ(result.exitCode, 0) << result.err;
   EXPECT_EQ(dir_.Read("in.txt"), "a\nb\nc\n");
   dir_.Write("in.txt", "a\nb\n");
-  result = Run({"-w", "--keep-eol", "b=c", "in.txt"});
+  result = e2e::RunQuorve({"-w", "--keep-eol", "b=c", "in.txt"}, dir_.path());
   EXPECT_EQ(dir_.Read("in.txt"), "a\nc\n");
   dir_.Write("in.txt", "a\nb\n");
-  result = Run({"-w", "--keep-eol", "-f=end", "in.txt"});
+  result = e2e::RunQuorve({"-w", "--keep-eol", "-f=end", "in.txt"}, dir_.path());
   EXPECT_EQ(dir_.Read("in.txt"), "a\nb\nend\n");
 }
 
