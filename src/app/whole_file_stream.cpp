@@ -154,6 +154,9 @@ TextCuts StreamWholeFile(const RunContext& context, const StreamSettings& settin
   } else {
     inputSide.Run(output.Head());
   }
+  // Closed before the result may take its place: Windows renames nothing over a
+  // file that is open.
+  input.reset();
   output.Commit();
   return {inputSide.Cut(), output.ProcessedCut()};
 }

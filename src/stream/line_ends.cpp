@@ -1,5 +1,6 @@
 #include "stream/line_ends.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "base/exceptions.h"
@@ -78,6 +79,14 @@ class BackwardBreaks {
   bool crValid_ = false;
 };
 
+#if defined(__SSE2__)
+// The sum of the 16 byte counters.
+std::size_t SumOfBytes(__m128i counters) {
+  const __m128i sums = _mm_sad_epu8(counters, _mm_setzero_si128());
+  return static_cast<std::size_t>(_mm_cvtsi128_si32(sums) + _mm_extract_epi16(sums, 4));
+}
+#endif
+
 // Line breaks that are not CR LF already: each lone CR and each lone LF.
 std::size_t LoneBreakCount(std::string_view text) {
   const auto* d = reinterpret_cast<const unsigned char*>(text.data());
@@ -88,16 +97,22 @@ std::size_t LoneBreakCount(std::string_view text) {
 #if defined(__SSE2__)
   const __m128i cr = _mm_set1_epi8('\r');
   const __m128i lf = _mm_set1_epi8('\n');
-  for (; i + 17 <= size; i += 16) {
-    const __m128i here = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + i));
-    const __m128i next = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + i + 1));
-    const __m128i isCr = _mm_cmpeq_epi8(here, cr);
-    const __m128i isBreak = _mm_or_si128(isCr, _mm_cmpeq_epi8(here, lf));
-    const auto breakBits = static_cast<unsigned>(_mm_movemask_epi8(isBreak));
-    if (breakBits == 0) continue;
-    breaks += static_cast<std::size_t>(__builtin_popcount(breakBits));
-    const __m128i isPair = _mm_and_si128(isCr, _mm_cmpeq_epi8(next, lf));
-    pairs += static_cast<std::size_t>(__builtin_popcount(_mm_movemask_epi8(isPair)));
+  // Byte counters (a compare gives -1 per hit) summed before any can overflow.
+  constexpr std::size_t kRound = 255 * 16;
+  // A block starting at i also reads the byte after it: i + 17 <= size.
+  while (i + 16 < size) {
+    const std::size_t roundEnd = std::min(size - 16, i + kRound);
+    __m128i breakCounts = _mm_setzero_si128();
+    __m128i pairCounts = _mm_setzero_si128();
+    for (; i < roundEnd; i += 16) {
+      const __m128i here = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + i));
+      const __m128i next = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + i + 1));
+      const __m128i isCr = _mm_cmpeq_epi8(here, cr);
+      breakCounts = _mm_sub_epi8(breakCounts, _mm_or_si128(isCr, _mm_cmpeq_epi8(here, lf)));
+      pairCounts = _mm_sub_epi8(pairCounts, _mm_and_si128(isCr, _mm_cmpeq_epi8(next, lf)));
+    }
+    breaks += SumOfBytes(breakCounts);
+    pairs += SumOfBytes(pairCounts);
   }
 #endif
   for (; i < size; ++i) {
@@ -140,6 +155,7 @@ void ExpandToCrLf(std::string& text, std::size_t newSize) {
 // LF after a CR goes and a lone LF becomes a CR.
 void CompactLineBreaks(std::string& text, char lineEnd) {
   const char other = lineEnd == '\n' ? '\r' : '\n';
+  if (std::memchr(text.data(), other, text.size()) == nullptr) return;
   char* d = text.data();
   const std::size_t size = text.size();
   std::size_t read = 0;
@@ -171,9 +187,7 @@ void ConvertLineBreaks(std::string& block, std::string_view lineEnd) {
     if (lone > 0) ExpandToCrLf(block, block.size() + lone);
     return;
   }
-  const char end = lineEnd.front();
-  if (std::memchr(block.data(), end == '\n' ? '\r' : '\n', block.size()) == nullptr) return;
-  CompactLineBreaks(block, end);
+  CompactLineBreaks(block, lineEnd.front());
 }
 
 std::string_view LineEndStyle::LineEnd() const {
