@@ -19,7 +19,7 @@ std::string Numbers(int count) {
 }
 
 TEST(BlockQueueTest, EveryBlockArrivesInOrderOnTheOtherThread) {
-  const std::string text = Numbers(20000);
+  const std::string text = Numbers(3000);
   for (std::size_t depth : {std::size_t{1}, std::size_t{4}}) {
     for (std::size_t blockSize : {std::size_t{1}, std::size_t{7}, std::size_t{4096}}) {
       Collector out;
