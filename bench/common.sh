@@ -15,7 +15,8 @@ prepare_run() {
   fi
 }
 
-# One run: label, then the command; prints seconds and peak resident memory.
+# One run: label, then the command; prints seconds and peak resident memory. The
+# wall and CPU (user + system) seconds stay in MEASURED_WALL and MEASURED_CPU.
 measure() {
   local label=$1
   shift
@@ -30,6 +31,8 @@ measure() {
   local wall rss
   wall=$(awk -F': ' '/Elapsed \(wall clock\)/ {print $2}' "$log")
   rss=$(awk -F': ' '/Maximum resident set size/ {print $2}' "$log")
+  MEASURED_WALL=$(awk -v t="$wall" 'BEGIN {n = split(t, p, ":"); s = 0; for (i = 1; i <= n; i++) s = s * 60 + p[i]; print s}')
+  MEASURED_CPU=$(awk -F': ' '/User time|System time/ {s += $2} END {print s}' "$log")
   printf '%-48s %10s  %8.1f MiB\n' "$label" "$wall" "$(awk -v k="$rss" 'BEGIN {print k / 1024}')"
   rm -f "$log"
 }

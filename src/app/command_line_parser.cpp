@@ -32,6 +32,7 @@ constexpr std::string_view kUnixAliases = "|--unix|--unixformat|";
 constexpr std::string_view kQuietAliases = "|/q|-q|--quiet|";
 constexpr std::string_view kHelpAliases = "|?|/?|-?|--help|";
 constexpr std::string_view kKeepLineEndsAliases = "|--keep-eol|";
+constexpr std::string_view kVersionAliases = "|--version|";
 
 void AppendRawPair(std::string search, std::string replace) {
   SearchList->Add(std::move(search));
@@ -122,6 +123,8 @@ void ParseFlagArgument(std::string_view argument) {
     Settings.HelpRequested = !Settings.HelpRequested;
   } else if (MatchesAlias(kKeepLineEndsAliases, argument)) {
     Settings.KeepLineEnds = true;
+  } else if (MatchesAlias(kVersionAliases, argument)) {
+    Settings.VersionRequested = true;
   } else {
     TakeFileName(argument);
   }

@@ -1,3 +1,17 @@
+// Line-by-line mode. One physical line at a time is read, passed through the
+// filter and the pairs, and written; memory holds the stream buffers, the longest
+// line and the pairs, whatever the size of the file.
+//
+// Speed: a line that lies in the input buffer is not copied before it is written,
+// and a plain pair searches the whole buffered rest of the input at once; the match
+// it finds answers for every line before it, so most lines cost no search call at
+// all. A line a pair changed is searched on its own by the pairs after that one.
+// Without a line filter, the lines before the next match are passed on in one go,
+// as long runs of bytes where their line ends are already the output's.
+//
+// Safety: an output file is written as a new file that takes the old one's place
+// only when the whole run went well; a failure leaves the old file as it was. When
+// the output would replace the input with the same bytes, nothing is replaced.
 #include "app/line_by_line_mode.h"
 
 #include <algorithm>
@@ -7,6 +21,7 @@
 #include <string>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 #include "app/screen_messages.h"
 #include "base/exceptions.h"
@@ -16,6 +31,7 @@
 #include "program/program.h"
 #include "regex/regexpr.h"
 #include "text/conversions.h"
+#include "text/line_text.h"
 #include "text/text_stream.h"
 
 std::int64_t LinesToProcess(std::int32_t lineLimit) {
@@ -30,15 +46,46 @@ std::int64_t LinesToProcess(std::int32_t lineLimit) {
 namespace {
 
 constexpr std::int64_t kProgressInterval = 1000;
+constexpr std::string_view kCrLf = "\r\n";
+constexpr char kLineCutByte = 26;  // ends the text of its line
 
 std::string FailureText(std::string_view what, const std::string& path, std::int32_t code) {
   return std::string(what) + " \"" + path + "\". " + platform::SystemErrorText(code);
 }
 
+std::string_view BytesOf(LineEnd end) {
+  switch (end) {
+    case LineEnd::Lf:
+      return "\n";
+    case LineEnd::CrLf:
+      return kCrLf;
+    case LineEnd::Cr:
+      return "\r";
+    case LineEnd::None:
+      break;
+  }
+  return {};
+}
+
+// The read that meets the end of the input: no byte of the file behind it.
+bool ReadNothing(const TextLine& line) {
+  return line.text.empty() && line.end == LineEnd::None && !line.cut;
+}
+
+// Where a plain pair's next match lies in the input buffer, as far as it was
+// searched: valid while the buffer holds the same fill.
+struct MatchAhead {
+  const char* at = nullptr;  // the match, or the end of the searched bytes
+  std::uint64_t fills = 0;
+  bool known = false;
+};
+
 class LineByLineRun {
  public:
   explicit LineByLineRun(const RunContext& context)
-      : context_(context), lineLimit_(LinesToProcess(context.lineLimit)) {}
+      : context_(context),
+        lineLimit_(LinesToProcess(context.lineLimit)),
+        loneCr_(context.keepLineEnds ? LoneCr::EndsLine : LoneCr::Dropped) {}
   LineByLineRun(const LineByLineRun&) = delete;
   LineByLineRun& operator=(const LineByLineRun&) = delete;
 
@@ -46,35 +93,65 @@ class LineByLineRun {
   void ChooseOutputFile();
   void OpenOutput();
   void CreateFilter();
-  void WriteLine(std::string_view text);
+  void PreparePairs();
+  void WriteHeader();
   void ProcessLines();
+  void WriteFooter();
   void Finish();
   void CleanUpAfterFailure() noexcept;
 
  private:
   void ShowProgress(std::int64_t linesRead, std::int64_t iteration);
-  void ApplyPairs(bool& keep);
-  void CloseStreams();
-  void StopReplacingInput() noexcept;
+  std::string_view ApplyPairs(std::string_view text, bool& keep);
+  const char* MatchAheadOf(std::size_t index, std::string_view buffered);
+  bool PlainPairMayMatch(std::size_t index);
+  std::int64_t PassUnchangedLines(std::int64_t most);
+  std::string& ResultBufferBeside(std::string_view text);
+  void WriteProcessedLine(std::string_view text, bool changed);
+  void WriteKeptEndsLine(std::string_view text, bool changed);
+  std::string_view WithOutputLineEnds(std::string_view text);
+  std::string_view OutputLineEnd() const;
+  void WriteOwedLineEnd();
+  void WriteLine(std::string_view text, std::string_view lineEnd);
 
   const RunContext& context_;
   const std::int64_t lineLimit_;
+  const LoneCr loneCr_;
   std::string outputFile_;  // the context's, or the input's name + ".output" with -w
   std::unique_ptr<TRegExpr> filter_;
-  bool outputFileOpened_ = false;
-  bool replacingInput_ = false;
+  // Plain pairs (none with -r), in list order, each with its search's next match.
+  std::vector<std::unique_ptr<PreparedReplacement>> plainPairs_;
+  std::vector<MatchAhead> matchesAhead_;
+  bool passesUnchangedLines_ = false;  // lines no pair changes need no per-line steps
+
+  TextStream* input_ = nullptr;
+  TextStream* output_ = nullptr;  // standard output or fileOutput_
+  TextStream fileOutput_;         // writes the new file behind replacement_
   platform::ReplacementFile replacement_;
-  std::string line_;     // reused for every line: no allocation per line once grown
-  std::string scratch_;  // the result of one pair, swapped with line_
+  bool replacing_ = false;
+  bool replacesInput_ = false;
+  bool sameAsInput_ = true;  // every byte written so far is the byte read there
+
+  // --keep-eol
+  LineEnd inputStyle_ = LineEnd::None;  // the input's first line end, once met
+  bool headerEndOwed_ = false;          // the header waits for the style
+  bool lastLineOpen_ = false;           // the last line written had no line end
+  bool inputEndedWithLineEnd_ = true;   // an empty input counts as ended
+
+  TextLine line_;
+  std::string spare_;        // a line that is not a view of the input buffer
+  std::string result_;       // pair results, alternating
+  std::string otherResult_;  //
+  std::string normalised_;   // line ends a pair made, in the output's style
 };
 
 // A file that exists but cannot be opened is a failure, not an empty input.
 void LineByLineRun::OpenInput() {
-  TextStream& input = InputText();
-  BindTextFile(input, context_.inputFile);
+  input_ = &InputText();
+  BindTextFile(*input_, context_.inputFile);
   PendingStreamErrorSetAside earlierFailure;
-  OpenTextRead(input);
-  if (input.mode == TextStreamMode::Reading) return;
+  OpenTextRead(*input_);
+  if (input_->mode == TextStreamMode::Reading) return;
   throw EFOpenError(
       FailureText("Cannot open file", context_.inputFile, earlierFailure.TakeOperationError()));
 }
@@ -88,31 +165,24 @@ void LineByLineRun::ChooseOutputFile() {
   WriteAndAdvance("Outputs to: " + outputFile_, kStatusColour);
 }
 
+// An output file is written as a new file beside it; the old one (the input itself,
+// perhaps) stays as it is until the run has gone through.
 void LineByLineRun::OpenOutput() {
-  if (outputFile_.empty()) return;
-  std::string path = outputFile_;
-  if (platform::SameFile(context_.inputFile, outputFile_)) {
-    // Creating the output would truncate the input before it is read: write a new
-    // file beside it and put that in its place once everything went well.
-    const platform::ErrorCode code = platform::BeginReplacement(outputFile_, replacement_);
-    if (code != 0) throw EFCreateError(FailureText("Cannot create file", outputFile_, code));
-    replacingInput_ = !replacement_.tempPath.empty();
-    if (replacingInput_) path = replacement_.tempPath;
-  }
-  TextStream& output = OutputText();
-  // Binding drops waiting bytes: what already went to standard output stays there.
-  if (output.mode == TextStreamMode::Writing) FlushText(output);
-  BindTextFile(output, path);
-  PendingStreamErrorSetAside earlierFailure;
-  OpenTextWrite(output);
-  if (output.mode == TextStreamMode::Writing) {
-    outputFileOpened_ = true;
+  if (outputFile_.empty()) {
+    output_ = &OutputText();
     return;
   }
-  const std::int32_t code = earlierFailure.TakeOperationError();
-  // Later writes would retry the create; standard output is the safe place now.
-  BindTextFile(output, "");
-  throw EFCreateError(FailureText("Cannot create file", outputFile_, code));
+  replacesInput_ = platform::SameFile(context_.inputFile, outputFile_);
+  const platform::ErrorCode code = platform::BeginReplacement(outputFile_, replacement_);
+  if (code != 0) throw EFCreateError(FailureText("Cannot create file", outputFile_, code));
+  replacing_ = true;
+  output_ = &fileOutput_;
+  BindTextHandle(fileOutput_, replacement_.handle);  // the new file may have no name
+  PendingStreamErrorSetAside earlierFailure;
+  OpenTextWrite(fileOutput_);
+  if (fileOutput_.mode == TextStreamMode::Writing) return;
+  throw EFCreateError(
+      FailureText("Cannot create file", outputFile_, earlierFailure.TakeOperationError()));
 }
 
 void LineByLineRun::CreateFilter() {
@@ -121,8 +191,45 @@ void LineByLineRun::CreateFilter() {
   filter_->SetExpression(context_.matchExpression);
 }
 
-void LineByLineRun::WriteLine(std::string_view text) {
-  WriteTextLine(OutputText(), text);
+void LineByLineRun::PreparePairs() {
+  if (context_.searchKind == SearchKind::Literal) {
+    for (const SearchReplacePair& pair : context_.pairs) {
+      plainPairs_.push_back(
+          std::make_unique<PreparedReplacement>(pair.search, pair.replace, context_.caseMode));
+    }
+    matchesAhead_.resize(plainPairs_.size());
+  }
+  passesUnchangedLines_ =
+      plainPairs_.size() == context_.pairs.size() && !filter_ && !context_.matchOnly;
+}
+
+void LineByLineRun::WriteLine(std::string_view text, std::string_view lineEnd) {
+  WriteTextLineEndingWith(*output_, text, lineEnd);
+}
+
+// The header's line end follows the input's style, which is known only once the
+// first line is read.
+void LineByLineRun::WriteHeader() {
+  if (context_.header.empty()) return;
+  sameAsInput_ = false;
+  if (!context_.keepLineEnds) {
+    WriteLine(context_.header, kCrLf);
+    return;
+  }
+  WriteLine(context_.header, {});
+  headerEndOwed_ = true;
+}
+
+void LineByLineRun::WriteFooter() {
+  if (context_.footer.empty()) return;
+  sameAsInput_ = false;
+  if (!context_.keepLineEnds) {
+    WriteLine(context_.footer, kCrLf);
+    return;
+  }
+  WriteOwedLineEnd();
+  if (lastLineOpen_) WriteLine({}, OutputLineEnd());
+  WriteLine(context_.footer, inputEndedWithLineEnd_ ? OutputLineEnd() : std::string_view());
 }
 
 void LineByLineRun::ShowProgress(std::int64_t linesRead, std::int64_t iteration) {
@@ -131,90 +238,221 @@ void LineByLineRun::ShowProgress(std::int64_t linesRead, std::int64_t iteration)
                kStatusColour);
 }
 
-// Every pair in list order, each on the result of the previous one.
-void LineByLineRun::ApplyPairs(bool& keep) {
-  for (const SearchReplacePair& pair : context_.pairs) {
-    const std::string& search = pair.search;
-    const std::string& replace = pair.replace;
-    if (context_.searchKind == SearchKind::Expression) {
-      if (context_.matchOnly && !RegexMatches(search, line_)) {
-        // A line the -m= filter rejected stays rejected even if every pair matches.
-        keep = false;
-        return;
-      }
-      RegexReplaceInto(scratch_, search, line_, replace, true);
-      line_.swap(scratch_);
-    } else if (ReplaceAllInto(scratch_, line_, search, replace, context_.caseMode)) {
-      line_.swap(scratch_);
-    }
+std::string& LineByLineRun::ResultBufferBeside(std::string_view text) {
+  return text.data() == result_.data() ? otherResult_ : result_;
+}
+
+// The pair's first match in the buffered bytes (their end when there is none).
+// One search serves every line up to that match.
+const char* LineByLineRun::MatchAheadOf(std::size_t index, std::string_view buffered) {
+  MatchAhead& ahead = matchesAhead_[index];
+  if (!ahead.known || ahead.fills != input_->fills || ahead.at < buffered.data()) {
+    const char* const found = plainPairs_[index]->FindIn(buffered);
+    ahead.at = found != nullptr ? found : buffered.data() + buffered.size();
+    ahead.fills = input_->fills;
+    ahead.known = true;
   }
+  return ahead.at;
+}
+
+// Whether the pair can match in the line as read: only a match that lies wholly
+// inside the line counts.
+bool LineByLineRun::PlainPairMayMatch(std::size_t index) {
+  if (line_.buffered.empty()) return true;
+  const char* const match = MatchAheadOf(index, line_.buffered);
+  const char* const lineEnd = line_.text.data() + line_.text.size();
+  return match < lineEnd &&
+         static_cast<std::size_t>(lineEnd - match) >= plainPairs_[index]->SearchLength();
+}
+
+// Lines ahead in the input buffer that no pair can change, written without the
+// per-line steps, at most `most` of them. They stop before the first match of any
+// pair, before a byte the line reader has to look at (a lone CR that is dropped, a
+// byte 26) and before the last buffered line (whose end test may need a read).
+// Lines whose line end is already the output's go out as they are, in one piece.
+std::int64_t LineByLineRun::PassUnchangedLines(std::int64_t most) {
+  const std::string_view unread = UnreadText(*input_);
+  const char* const last = unread.data() + unread.size();
+  const char* stop = last;
+  for (std::size_t i = 0; i < plainPairs_.size(); ++i) {
+    stop = std::min(stop, MatchAheadOf(i, unread));
+  }
+  const std::string_view lineEnd = context_.keepLineEnds ? OutputLineEnd() : kCrLf;
+  const char* from = unread.data();  // the next line
+  const char* copied = from;         // bytes before it not written yet
+  std::int64_t lines = 0;
+  for (; lines < most; ++lines) {
+    const char* const end = FindAnyOf3(from, stop, '\n', '\r', kLineCutByte);
+    if (end == stop || *end == kLineCutByte) break;
+    std::size_t endLength = 1;
+    if (*end == '\r') {
+      if (end + 1 == last) break;
+      if (end[1] == '\n') {
+        endLength = 2;
+      } else if (loneCr_ == LoneCr::Dropped) {
+        break;
+      }
+    }
+    const char* const next = end + endLength;
+    if (next > stop || next == last) break;
+    if (std::string_view(end, endLength) != lineEnd) {
+      WriteLine(std::string_view(copied, static_cast<std::size_t>(end - copied)), lineEnd);
+      copied = next;
+      sameAsInput_ = false;
+    }
+    from = next;
+  }
+  if (from != copied) {
+    WriteTextBytes(*output_, std::string_view(copied, static_cast<std::size_t>(from - copied)));
+  }
+  ConsumeText(*input_, static_cast<std::size_t>(from - unread.data()));
+  return lines;
+}
+
+// Every pair in list order, each on the result of the previous one.
+std::string_view LineByLineRun::ApplyPairs(std::string_view text, bool& keep) {
+  const bool plain = context_.searchKind == SearchKind::Literal;
+  for (std::size_t i = 0; i < context_.pairs.size(); ++i) {
+    const SearchReplacePair& pair = context_.pairs[i];
+    if (plain) {
+      // The line as read is searched ahead; a changed one on its own.
+      if (text.data() == line_.text.data() && !PlainPairMayMatch(i)) continue;
+      std::string& result = ResultBufferBeside(text);
+      if (plainPairs_[i]->ReplaceInto(result, text)) text = result;
+      continue;
+    }
+    if (context_.matchOnly && !RegexMatches(pair.search, text)) {
+      // A line the -m= filter rejected stays rejected even if every pair matches.
+      keep = false;
+      return text;
+    }
+    std::string& result = ResultBufferBeside(text);
+    RegexReplaceInto(result, pair.search, text, pair.replace, true);
+    text = result;
+  }
+  return text;
 }
 
 void LineByLineRun::ProcessLines() {
-  TextStream& input = InputText();
   std::int64_t iteration = 0;
   std::int64_t linesRead = 0;
   for (;;) {
     bool keep = true;
     ++iteration;
     if (iteration % kProgressInterval == 0) ShowProgress(linesRead, iteration);
-    ReadTextLineInto(input, line_);
-    SkipLineEnd(input);
-    if (!line_.empty() && filter_) keep = filter_->Exec(line_);
-    if (line_.empty() && context_.matchOnly) keep = false;
+    ReadPhysicalLine(*input_, spare_, loneCr_, line_);
+    if (inputStyle_ == LineEnd::None) inputStyle_ = line_.end;
+    if (!line_.text.empty() && filter_) keep = filter_->Exec(line_.text);
+    if (line_.text.empty() && context_.matchOnly) keep = false;
     ++linesRead;
-    if (!line_.empty()) ApplyPairs(keep);
-    if (keep) WriteLine(line_);
+    std::string_view text = line_.text;
+    if (!text.empty()) text = ApplyPairs(text, keep);
+    const bool changed = text.data() != line_.text.data() && text != line_.text;
+    if (keep) {
+      WriteProcessedLine(text, changed);
+    } else if (!ReadNothing(line_)) {
+      sameAsInput_ = false;
+    }
     // A failed read or write ends the run instead of passing for the end of the data.
     if (PendingStreamError() != 0) CheckStreamError();
-    if (line_.empty() && AtEndOfText(input)) break;
+    if (text.empty() && AtEndOfText(*input_)) break;
+    if (iteration >= lineLimit_) break;
+    if (!passesUnchangedLines_) continue;
+    // Up to the pass before the next progress line, and no further than the limit.
+    const std::int64_t passed = PassUnchangedLines(
+        std::min(kProgressInterval - 1 - iteration % kProgressInterval, lineLimit_ - iteration));
+    iteration += passed;
+    linesRead += passed;
+    if (PendingStreamError() != 0) CheckStreamError();
     if (iteration >= lineLimit_) break;
   }
+  // Stopped by the line limit before the end: the output is shorter than the input.
+  if (!AtEndOfText(*input_)) sameAsInput_ = false;
 }
 
-void LineByLineRun::CloseStreams() {
-  TextStream& output = OutputText();
-  if (outputFileOpened_) {
-    CloseText(output);
-    if (output.mode == TextStreamMode::Closed) {
-      outputFileOpened_ = false;
-      // A later write to the closed stream would create the file again, emptying it.
-      BindTextFile(output, "");
-    }
-  } else {
-    FlushText(output);
+void LineByLineRun::WriteProcessedLine(std::string_view text, bool changed) {
+  if (context_.keepLineEnds) {
+    WriteKeptEndsLine(text, changed);
+    return;
   }
-  CloseText(InputText());
+  WriteLine(text, kCrLf);
+  if (changed || line_.cut || line_.end != LineEnd::CrLf) sameAsInput_ = false;
 }
 
+// Each line ends as the input's lines do; the read at the end of the input
+// writes nothing, and a last line without a line end gets none.
+void LineByLineRun::WriteKeptEndsLine(std::string_view text, bool changed) {
+  if (ReadNothing(line_)) return;
+  inputEndedWithLineEnd_ = line_.end != LineEnd::None;
+  WriteOwedLineEnd();
+  const std::string_view lineEnd = inputEndedWithLineEnd_ ? OutputLineEnd() : std::string_view();
+  if (changed) text = WithOutputLineEnds(text);
+  WriteLine(text, lineEnd);
+  lastLineOpen_ = lineEnd.empty() && !text.empty();
+  if (changed || line_.cut || lineEnd != BytesOf(line_.end)) sameAsInput_ = false;
+}
+
+// With --keep-eol: the input's first line end (CR LF while none was met), or LF
+// with --unix.
+std::string_view LineByLineRun::OutputLineEnd() const {
+  if (context_.unixNewlines) return "\n";
+  return inputStyle_ == LineEnd::None ? kCrLf : BytesOf(inputStyle_);
+}
+
+void LineByLineRun::WriteOwedLineEnd() {
+  if (!headerEndOwed_) return;
+  headerEndOwed_ = false;
+  WriteLine({}, OutputLineEnd());
+}
+
+// Line ends a pair put into the line (CR LF, a lone CR or a lone LF) become the
+// output's line end, as whole-file mode splits and ends its lines.
+std::string_view LineByLineRun::WithOutputLineEnds(std::string_view text) {
+  const char* from = text.data();
+  const char* const last = from + text.size();
+  const char* stop = FindAnyOf3(from, last, '\r', '\n', '\n');
+  if (stop == last) return text;
+  const std::string_view lineEnd = OutputLineEnd();
+  normalised_.clear();
+  while (stop != last) {
+    normalised_.append(from, stop);
+    normalised_.append(lineEnd);
+    from = stop + (*stop == '\r' && stop + 1 != last && stop[1] == '\n' ? 2 : 1);
+    stop = FindAnyOf3(from, last, '\r', '\n', '\n');
+  }
+  normalised_.append(from, last);
+  return normalised_;
+}
+
+// The output file takes its place only after every byte reached it and the input
+// was let go; unchanged, the input is not replaced at all.
 void LineByLineRun::Finish() {
-  CloseStreams();
-  CheckStreamError();
-  if (!replacingInput_) return;
-  const platform::ErrorCode code = platform::CommitReplacement(replacement_);
-  replacingInput_ = false;
-  if (code != 0) {
-    throw EFCreateError(FailureText("Cannot create file", outputFile_, code));
+  WriteOwedLineEnd();
+  if (output_ == &fileOutput_) {
+    CloseText(fileOutput_);
+  } else {
+    FlushText(*output_);
   }
+  CloseText(*input_);
+  CheckStreamError();
+  if (!replacing_) return;
+  replacing_ = false;
+  if (replacesInput_ && sameAsInput_) {
+    platform::AbandonReplacement(replacement_);
+    return;
+  }
+  const platform::ErrorCode code = platform::CommitReplacement(replacement_);
+  if (code != 0) throw EFCreateError(FailureText("Cannot create file", outputFile_, code));
 }
 
-void LineByLineRun::StopReplacingInput() noexcept {
-  if (!replacingInput_) return;
-  replacingInput_ = false;
-  platform::AbandonReplacement(replacement_);
-}
-
-// The lines written so far reach the output file; the failure on its way is the one
-// reported, not a code that closing leaves behind.
+// Nothing reaches the output file; the failure on its way is the one reported, not
+// a code that closing leaves behind.
 void LineByLineRun::CleanUpAfterFailure() noexcept {
   const PendingStreamErrorSetAside failureInFlight;
-  if (outputFileOpened_) {
-    CloseText(OutputText());
-    outputFileOpened_ = false;
-    if (OutputText().mode == TextStreamMode::Closed) BindTextFile(OutputText(), "");
-  }
   CloseText(InputText());
-  StopReplacingInput();
+  if (!replacing_) return;
+  replacing_ = false;
+  platform::AbandonReplacement(replacement_);
 }
 
 }  // namespace
@@ -232,9 +470,10 @@ void RunLineByLine(const RunContext& context) {
     run.ChooseOutputFile();
     run.OpenOutput();
     run.CreateFilter();
-    if (!context.header.empty()) run.WriteLine(context.header);
+    run.PreparePairs();
+    run.WriteHeader();
     run.ProcessLines();
-    if (!context.footer.empty()) run.WriteLine(context.footer);
+    run.WriteFooter();
     run.Finish();
   } catch (...) {
     run.CleanUpAfterFailure();

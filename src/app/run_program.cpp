@@ -68,6 +68,7 @@ void RunProgram() {
     SearchList = std::make_unique<TStringList>();
     ReplaceList = std::make_unique<TStringList>();
     ParseCommandLine();
+    if (Settings.VersionRequested) ShowVersion();
     // Without an input file only the streaming mode can run (and it reports the
     // missing file).
     if (Settings.InputFile.empty()) Settings.LineByLine = true;

@@ -4,7 +4,10 @@
 
 #include "app/settings.h"
 #include "console/console.h"
+#include "platform/system.h"
 #include "program/program.h"
+#include "program/version.h"
+#include "regex/engines.h"
 #include "runtime/process.h"
 #include "text/conversions.h"
 #include "text/text_stream.h"
@@ -45,10 +48,18 @@ void WriteStatusLine(std::string_view text) {
   WriteAndAdvance(text, kStatusColour);
 }
 
+std::string ShortVersionText() {
+  return "v" + std::string(kProgramShortVersion);
+}
+
+std::string EngineLine(const RegexEngineFacts& engine) {
+  return engine.name + " " + engine.version + (engine.jit ? ", JIT on" : ", JIT off");
+}
+
 }  // namespace
 
 std::string BannerText() {
-  return "Quorve tool v1.17  (" + BannerPart() + ")";
+  return "Quorve tool " + ShortVersionText() + "  (" + BannerPart() + ")";
 }
 
 std::vector<std::string> PairEchoTexts() {
@@ -71,7 +82,7 @@ std::vector<std::string> SyntaxTexts() {
 const std::vector<std::string>& HelpPageLines() {
   static const std::vector<std::string> kLines = {
       "",
-      "Options include (v1.17)",
+      "Options include (" + ShortVersionText() + ")",
       "-c (--case_sensitive)\tdefault is not case sensitive",
       "-q (--quiet)\tshow less on screen",
       "-l (--line-by-line)\tdo search replace line-by-line (useful for huge files)",
@@ -110,8 +121,15 @@ const std::vector<std::string>& HelpPageLines() {
       "Feedback: quorve@example.org (subject: quorve feedback)",
       "",
       "--keep-eol\tkeep the input's own line ends (LF, CR LF or CR); --unix wins",
+      "--version\tshow the version and the regular-expression engines, then stop",
   };
   return kLines;
+}
+
+std::vector<std::string> VersionLines() {
+  std::vector<std::string> lines = {"quorve " + std::string(kProgramVersion)};
+  for (const RegexEngineFacts& engine : RegexEngines()) lines.push_back(EngineLine(engine));
+  return lines;
 }
 
 void ShowBanner() {
@@ -132,6 +150,20 @@ void ShowSyntax() {
 void ShowHelp() {
   ShowBanner();
   for (const std::string& line : HelpPageLines()) WriteTextLine(OutputText(), line);
+  EndProcess(0);
+}
+
+// Lines for scripts to read, so they end as the system's text files do (unlike the
+// help page, whose CR LF line ends are kept as they always were).
+void ShowVersion() {
+  std::string text;
+  for (const std::string& line : VersionLines()) {
+    text += line;
+    text += platform::NativeLineEnd();
+  }
+  WriteTextBytes(OutputText(), text);
+  FlushText(OutputText());
+  CheckStreamError();
   EndProcess(0);
 }
 

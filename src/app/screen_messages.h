@@ -9,9 +9,14 @@ void ShowBanner();
 void ShowSyntax();
 [[noreturn]] void ShowHelp();
 [[noreturn]] void FailWith(std::string_view message);
+// The version lines on standard output, then process exit with code 0 (1 when
+// they cannot be written).
+[[noreturn]] void ShowVersion();
 
 // The texts the messages are made of, from the settings and pair lists as they are now.
 std::string BannerText();
 std::vector<std::string> PairEchoTexts();
 std::vector<std::string> SyntaxTexts();
 const std::vector<std::string>& HelpPageLines();
+// "quorve <version>", then one line per regular-expression engine.
+std::vector<std::string> VersionLines();

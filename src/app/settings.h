@@ -31,7 +31,8 @@ struct TSettings {
   bool RegexMode = false;
   bool MatchOnly = false;
   bool UnixNewlines = false;
-  bool KeepLineEnds = false;  // --keep-eol
+  bool KeepLineEnds = false;      // --keep-eol
+  bool VersionRequested = false;  // --version
 };
 
 extern TSettings Settings;

@@ -128,13 +128,9 @@ bool Searchable(std::string_view source, std::string_view search) {
   return true;
 }
 
-}  // namespace
-
-bool ReplaceAllInto(std::string& output, std::string_view source, std::string_view search,
-                    std::string_view replace, CaseMode caseMode) {
-  if (!Searchable(source, search)) return false;
-  PreparedSearch prepared(search, caseMode);
-  const PatternScan& scan = prepared.scan;
+// Every match of a searchable source replaced into output; false when none.
+bool ReplaceWithScan(std::string& output, const PatternScan& scan, std::string_view source,
+                     std::string_view replace) {
   const char* read = source.data();
   const char* end = read + source.size();
   MatchList list;
@@ -149,6 +145,37 @@ bool ReplaceAllInto(std::string& output, std::string_view source, std::string_vi
     ReplaceMatches(output, scan, list, read, end, replace);
   }
   return true;
+}
+
+// A search of 2 GiB or more gets no scan (a skip table holds 32-bit shifts);
+// Searchable refuses it where it could match.
+bool Preparable(std::string_view search) {
+  return !search.empty() && search.size() <= static_cast<std::size_t>(INT32_MAX);
+}
+
+}  // namespace
+
+bool ReplaceAllInto(std::string& output, std::string_view source, std::string_view search,
+                    std::string_view replace, CaseMode caseMode) {
+  if (!Searchable(source, search)) return false;
+  PreparedSearch prepared(search, caseMode);
+  return ReplaceWithScan(output, prepared.scan, source, replace);
+}
+
+PreparedReplacement::PreparedReplacement(std::string_view search, std::string_view replace,
+                                         CaseMode caseMode)
+    : search_(search), replace_(replace) {
+  if (Preparable(search_)) scan_ = PrepareScan(search_, caseMode, table_);
+}
+
+const char* PreparedReplacement::FindIn(std::string_view text) const {
+  if (!Searchable(text, search_)) return nullptr;
+  return FindFirst(scan_, text.data(), text.size());
+}
+
+bool PreparedReplacement::ReplaceInto(std::string& output, std::string_view source) const {
+  if (!Searchable(source, search_)) return false;
+  return ReplaceWithScan(output, scan_, source, replace_);
 }
 
 bool ReplaceAllInPlace(std::string& text, std::string_view search, std::string_view replace,

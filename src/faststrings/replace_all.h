@@ -36,3 +36,25 @@ struct InPlaceProgress {
 };
 InPlaceProgress ReplaceMatchesInPlace(const PatternScan& scan, char* begin, const char* end,
                                       std::string_view replace);
+
+// One pair prepared once for many texts (every line of a line-by-line run): the
+// scan's set-up is paid once, and the search can also run over many lines at once.
+class PreparedReplacement {
+ public:
+  PreparedReplacement(std::string_view search, std::string_view replace, CaseMode caseMode);
+  // The scan points into the object itself.
+  PreparedReplacement(const PreparedReplacement&) = delete;
+  PreparedReplacement& operator=(const PreparedReplacement&) = delete;
+
+  // The leftmost match in text, or nullptr (always for an empty search).
+  const char* FindIn(std::string_view text) const;
+  // What ReplaceAllInto gives for this pair.
+  bool ReplaceInto(std::string& output, std::string_view source) const;
+  std::size_t SearchLength() const { return search_.size(); }
+
+ private:
+  std::string search_;
+  std::string replace_;
+  SkipTable table_{};
+  PatternScan scan_;
+};

@@ -42,9 +42,11 @@ const char* FindFirst(const PatternScan& scan, const char* text, std::size_t tex
 std::size_t FindMatches(const PatternScan& scan, const char* text, std::size_t textLength,
                         const char** matches, std::size_t capacity);
 
-// The scan of one search text, and its skip table when the scan needs one (no
-// vector compare possible); the scan points at the table, so this stays where it
-// was built.
+// The scan of a search, and its skip table when the scan needs one (no vector
+// compare possible); the scan points at the table and at the search's bytes.
+PatternScan PrepareScan(std::string_view search, CaseMode caseMode, SkipTable& table);
+
+// The scan of one search text with its table; it stays where it was built.
 struct PreparedSearch {
   PreparedSearch(std::string_view search, CaseMode caseMode);
   PreparedSearch(const PreparedSearch&) = delete;

@@ -4,6 +4,8 @@
 
 #include <string_view>
 
+#include "platform/colour_choice.h"  // ColourWanted(): whether anything shown may be coloured
+
 namespace platform {
 
 void ConsoleStartUp();
@@ -13,9 +15,15 @@ bool ConsoleAvailable();
 enum class AfterRow { StayOnRow, NextRow };
 
 // Writes text over the cursor's row in a console colour (0..15), then leaves the
-// cursor at the start of that row or of the next one.
+// cursor at the start of that row or of the next one. Where colour is not wanted
+// (ColourWanted), the row keeps the colours the console had.
 // Control bytes in the text show as a visible placeholder and never reach the
 // terminal raw.
 void ConsoleWriteRow(std::string_view text, int colour, AfterRow after);
+
+// When the last row was left in place (a progress row), moves the cursor to the
+// start of the next row, so that what comes next (a failure report, the shell's
+// prompt after the process ends) does not write over the row's text.
+void ConsoleFinishRow();
 
 }  // namespace platform

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "platform/code_page.h"
 
@@ -35,6 +36,9 @@ std::uint32_t PerformanceCounterLow();
 std::string DefaultLogFolder();
 // The folder a name without one refers to: "./" or ".\".
 std::string CurrentFolderPrefix();
+
+// How the system's text files end a line: "\n" (POSIX) or "\r\n" (Windows).
+std::string_view NativeLineEnd();
 
 // Empties the thread's window-message queue without waiting (nothing on POSIX).
 void PumpMessages();

@@ -1,12 +1,17 @@
 #include "text/line_text.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 
 #include "platform/byte_buffer.h"
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
+#endif
+#if defined(__x86_64__) || defined(__i386__)
+#include <immintrin.h>
+#define QUORVE_HAS_AVX2_PATH 1
 #endif
 
 namespace {
@@ -15,9 +20,42 @@ constexpr std::string_view kCrLf = "\r\n";
 // Output is gathered into pieces of this size before it is written.
 constexpr std::size_t kWritePieceSize = std::size_t{1} << 20;
 
+#if defined(QUORVE_HAS_AVX2_PATH)
+bool CpuHasAvx2() {
+  static const bool hasAvx2 = __builtin_cpu_supports("avx2");
+  return hasAvx2;
+}
+
+// Whole 32-byte blocks: the first byte equal to a, b or c, or nullptr with first
+// moved to the first byte not looked at (fewer than 32 are left).
+__attribute__((target("avx2"))) const char* FindAnyOf3InBlocks(const char*& first, const char* last,
+                                                               char a, char b, char c) {
+  const __m256i va = _mm256_set1_epi8(a);
+  const __m256i vb = _mm256_set1_epi8(b);
+  const __m256i vc = _mm256_set1_epi8(c);
+  while (last - first >= 32) {
+    const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(first));
+    const __m256i hits =
+        _mm256_or_si256(_mm256_or_si256(_mm256_cmpeq_epi8(v, va), _mm256_cmpeq_epi8(v, vb)),
+                        _mm256_cmpeq_epi8(v, vc));
+    const auto mask = static_cast<std::uint32_t>(_mm256_movemask_epi8(hits));
+    if (mask != 0) return first + __builtin_ctz(mask);
+    first += 32;
+  }
+  return nullptr;
+}
+#endif
+
 }  // namespace
 
+// Line-by-line mode calls this for every line of a file: the wide scan, where the
+// processor has it, halves the work of the common one.
 const char* FindAnyOf3(const char* first, const char* last, char a, char b, char c) {
+#if defined(QUORVE_HAS_AVX2_PATH)
+  if (last - first >= 32 && CpuHasAvx2()) {
+    if (const char* found = FindAnyOf3InBlocks(first, last, a, b, c)) return found;
+  }
+#endif
 #if defined(__SSE2__)
   const __m128i va = _mm_set1_epi8(a);
   const __m128i vb = _mm_set1_epi8(b);

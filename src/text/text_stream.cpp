@@ -13,7 +13,8 @@ namespace {
 constexpr std::size_t kTextBufferSize = std::size_t{64} << 10;
 constexpr char kLf = '\n';
 constexpr char kCr = '\r';
-constexpr char kEndOfDataByte = 26;
+// Ends the text of its line; the rest of that physical line is dropped.
+constexpr char kLineCutByte = 26;
 constexpr char kAppendCutByte = 14;
 constexpr std::size_t kAppendScanSize = 128;
 constexpr std::string_view kCrLf = "\r\n";
@@ -39,6 +40,7 @@ void ResetBuffer(TextStream& stream) {
   stream.position = 0;
   stream.end = 0;
   stream.atEndOfData = false;
+  ++stream.fills;
 }
 
 void CloseIfOpen(TextStream& stream) {
@@ -55,6 +57,11 @@ platform::FileHandle StandardHandleFor(const TextStream& stream, bool forWriting
 // and a stored failure code.
 bool AcquireHandle(TextStream& stream, bool forWriting, bool forUpdate,
                    platform::FileHandle& handle) {
+  if (stream.lentHandle != platform::kInvalidHandle) {
+    handle = stream.lentHandle;
+    stream.onStandardHandle = false;
+    return true;
+  }
   if (stream.name.empty()) {
     handle = StandardHandleFor(stream, forWriting);
     if (handle == platform::kInvalidHandle) {
@@ -80,8 +87,13 @@ bool AcquireHandle(TextStream& stream, bool forWriting, bool forUpdate,
   return true;
 }
 
+// Neither a standard handle nor a lent one is the stream's to close.
+bool OwnsHandle(const TextStream& stream) {
+  return !stream.onStandardHandle && stream.lentHandle == platform::kInvalidHandle;
+}
+
 void ReleaseHandle(const TextStream& stream, platform::FileHandle handle) {
-  if (!stream.onStandardHandle) platform::CloseFileHandle(handle);
+  if (OwnsHandle(stream)) platform::CloseFileHandle(handle);
 }
 
 // Removes the first byte 14 among the file's last bytes and everything after it,
@@ -163,6 +175,7 @@ bool Refill(TextStream& stream) {
   const std::size_t kept = stream.end - stream.position;
   char* const base = stream.buffer.data();
   if (kept > 0 && stream.position > 0) std::memmove(base, base + stream.position, kept);
+  ++stream.fills;  // the bytes moved, whether or not more come
   stream.position = 0;
   stream.end = kept;
   std::size_t got = 0;
@@ -187,6 +200,123 @@ bool ByteAfterCr(TextStream& stream, char& next) {
   if (stream.position + 1 == stream.end) return false;
   next = stream.buffer[stream.position + 1];
   return true;
+}
+
+// At an LF or a CR: consumes the line end that starts there and says which it is.
+// A lone CR that does not end lines is consumed all the same, and None returned.
+LineEnd TakeLineEnd(TextStream& stream, LoneCr loneCr) {
+  if (stream.buffer[stream.position] == kLf) {
+    ++stream.position;
+    return LineEnd::Lf;
+  }
+  char next = 0;
+  const bool haveNext = ByteAfterCr(stream, next);
+  ++stream.position;
+  if (haveNext && next == kLf) {
+    ++stream.position;
+    return LineEnd::CrLf;
+  }
+  return loneCr == LoneCr::EndsLine ? LineEnd::Cr : LineEnd::None;
+}
+
+// Drops what is left of the physical line (bytes 26 included) and consumes its
+// line end, which it returns.
+LineEnd SkipRestOfLine(TextStream& stream, LoneCr loneCr) {
+  for (;;) {
+    if (stream.position == stream.end && !Refill(stream)) return LineEnd::None;
+    const char* const base = stream.buffer.data();
+    const char* const stop = FindAnyOf3(base + stream.position, base + stream.end, kLf, kCr, kLf);
+    stream.position = static_cast<std::size_t>(stop - base);
+    if (stream.position == stream.end) continue;
+    const LineEnd end = TakeLineEnd(stream, loneCr);
+    if (end != LineEnd::None) return end;
+  }
+}
+
+// Appends a line's text to `text`, piece by piece, up to its line end, which
+// stays unread; a byte 26 ends the text and is consumed. True when bytes were cut
+// out (a dropped lone CR, the 26).
+bool GatherLineText(TextStream& stream, std::string& text, LoneCr loneCr) {
+  bool cut = false;
+  for (;;) {
+    if (stream.position == stream.end && !Refill(stream)) return cut;
+    const char* const base = stream.buffer.data();
+    const char* const from = base + stream.position;
+    const char* const stop = FindAnyOf3(from, base + stream.end, kLf, kCr, kLineCutByte);
+    text.append(from, stop);
+    stream.position = static_cast<std::size_t>(stop - base);
+    if (stream.position == stream.end) continue;
+    if (*stop == kLineCutByte) {
+      ++stream.position;
+      return true;
+    }
+    if (*stop == kLf) return cut;
+    char next = 0;
+    if (ByteAfterCr(stream, next) && next == kLf) return cut;  // CR LF
+    if (loneCr == LoneCr::EndsLine) return cut;
+    ++stream.position;
+    cut = true;
+  }
+}
+
+// Any line: its text gathered in spare.
+void ReadLineIntoSpare(TextStream& stream, std::string& spare, LoneCr loneCr, TextLine& line) {
+  spare.clear();
+  line = TextLine{};
+  line.cut = GatherLineText(stream, spare, loneCr);
+  line.end = SkipRestOfLine(stream, loneCr);
+  line.text = spare;
+}
+
+enum class BufferedLine { Taken, NotPlain };
+
+// The common line: its text and line end lie in the buffered bytes (after more are
+// fetched behind them, when needed and there is room) with nothing to cut out. The
+// text then stays where it is. NotPlain consumes nothing.
+BufferedLine TakeBufferedLine(TextStream& stream, LoneCr loneCr, TextLine& line) {
+  std::size_t scanned = 0;  // bytes after the line's start known to hold no special byte
+  for (;;) {
+    const char* const base = stream.buffer.data();
+    const char* const from = base + stream.position;
+    const char* const last = base + stream.end;
+    const char* const stop = FindAnyOf3(from + scanned, last, kLf, kCr, kLineCutByte);
+    scanned = static_cast<std::size_t>(stop - from);
+    // A CR as the last buffered byte: what it is depends on the byte after it.
+    if (stop != last && !(*stop == kCr && stop + 1 == last)) {
+      std::size_t endLength = 1;
+      if (*stop == kLf) {
+        line.end = LineEnd::Lf;
+      } else if (*stop == kLineCutByte) {
+        return BufferedLine::NotPlain;
+      } else if (stop[1] == kLf) {
+        line.end = LineEnd::CrLf;
+        endLength = 2;
+      } else if (loneCr == LoneCr::EndsLine) {
+        line.end = LineEnd::Cr;
+      } else {
+        return BufferedLine::NotPlain;
+      }
+      line.text = std::string_view(from, scanned);
+      line.buffered = std::string_view(from, static_cast<std::size_t>(last - from));
+      line.cut = false;
+      stream.position += scanned + endLength;
+      return BufferedLine::Taken;
+    }
+    if (stream.end - stream.position == stream.buffer.size()) return BufferedLine::NotPlain;
+    // Refilling moves the line's bytes to the front of the buffer.
+    if (Refill(stream)) continue;
+    // A failed read, or a lone CR just before the end, is left to the general reader.
+    if (!stream.atEndOfData || scanned != stream.end - stream.position) {
+      return BufferedLine::NotPlain;
+    }
+    // The last line, without a line end (empty at the end of the data).
+    line.text = std::string_view(stream.buffer.data() + stream.position, scanned);
+    line.buffered = line.text;
+    line.end = LineEnd::None;
+    line.cut = false;
+    stream.position = stream.end;
+    return BufferedLine::Taken;
+  }
 }
 
 bool FlushBuffer(TextStream& stream) {
@@ -278,10 +408,11 @@ std::string IoErrorMessage(std::int32_t code) {
 void BindTextFile(TextStream& stream, std::string_view name) {
   // A stream still open is let go without losing what waits in its buffer.
   if (stream.mode == TextStreamMode::Writing) FlushBuffer(stream);
-  if (stream.mode != TextStreamMode::Closed && !stream.onStandardHandle) {
+  if (stream.mode != TextStreamMode::Closed && OwnsHandle(stream)) {
     if (platform::ErrorCode code = platform::CloseFileHandle(stream.handle)) StoreFailure(code);
   }
   stream.name.assign(name);
+  stream.lentHandle = platform::kInvalidHandle;
   stream.mode = TextStreamMode::Closed;
   stream.handle = platform::kInvalidHandle;
   stream.onStandardHandle = false;
@@ -289,6 +420,11 @@ void BindTextFile(TextStream& stream, std::string_view name) {
   stream.position = 0;
   stream.end = 0;
   stream.atEndOfData = false;
+}
+
+void BindTextHandle(TextStream& stream, platform::FileHandle handle) {
+  BindTextFile(stream, "");
+  stream.lentHandle = handle;
 }
 
 void OpenTextRead(TextStream& stream) {
@@ -317,62 +453,56 @@ std::string ReadTextLine(TextStream& stream) {
 
 void ReadTextLineInto(TextStream& stream, std::string& line) {
   line.clear();
-  if (!EnsureReading(stream)) return;
-  for (;;) {
-    if (stream.position == stream.end && !Refill(stream)) return;
-    const char* const base = stream.buffer.data();
-    const char* const from = base + stream.position;
-    const char* const stop = FindAnyOf3(from, base + stream.end, kLf, kCr, kEndOfDataByte);
-    line.append(from, stop);
-    stream.position = static_cast<std::size_t>(stop - base);
-    if (stream.position == stream.end) continue;
-    if (*stop == kLf) return;  // left for SkipLineEnd
-    if (*stop == kEndOfDataByte) {
-      ++stream.position;
-      return;
-    }
-    char next = 0;
-    if (ByteAfterCr(stream, next) && next == kLf) return;  // CR LF left for SkipLineEnd
-    ++stream.position;                                     // a lone CR is dropped
-  }
+  if (EnsureReading(stream)) GatherLineText(stream, line, LoneCr::Dropped);
 }
 
 void SkipLineEnd(TextStream& stream) {
-  if (!EnsureReading(stream)) return;
-  for (;;) {
-    if (stream.position == stream.end && !Refill(stream)) return;
-    const char* const base = stream.buffer.data();
-    const char* const stop =
-        FindAnyOf3(base + stream.position, base + stream.end, kLf, kCr, kEndOfDataByte);
-    stream.position = static_cast<std::size_t>(stop - base);
-    if (stream.position == stream.end) continue;
-    if (*stop == kLf) {
-      ++stream.position;
-      return;
-    }
-    if (*stop == kEndOfDataByte) return;  // the end of the data is never consumed here
-    char next = 0;
-    const bool haveNext = ByteAfterCr(stream, next);
-    ++stream.position;
-    if (!haveNext) return;
-    if (next == kLf) {
-      ++stream.position;
-      return;
-    }
+  if (EnsureReading(stream)) SkipRestOfLine(stream, LoneCr::Dropped);
+}
+
+void ReadPhysicalLine(TextStream& stream, std::string& spare, LoneCr loneCr, TextLine& line) {
+  if (!EnsureReading(stream)) {
+    line = TextLine{};
+    return;
   }
+  if (TakeBufferedLine(stream, loneCr, line) == BufferedLine::Taken) return;
+  ReadLineIntoSpare(stream, spare, loneCr, line);
 }
 
 bool AtEndOfText(TextStream& stream) {
   if (!EnsureReading(stream)) return true;
-  if (stream.position == stream.end && !Refill(stream)) return true;
-  return stream.buffer[stream.position] == kEndOfDataByte;
+  return stream.position == stream.end && !Refill(stream);
+}
+
+std::string_view UnreadText(const TextStream& stream) {
+  if (stream.mode != TextStreamMode::Reading) return {};
+  return {stream.buffer.data() + stream.position, stream.end - stream.position};
+}
+
+void ConsumeText(TextStream& stream, std::size_t count) {
+  stream.position += std::min(count, stream.end - stream.position);
 }
 
 void WriteTextLine(TextStream& stream, std::string_view text) {
+  WriteTextLineEndingWith(stream, text, kCrLf);
+}
+
+void WriteTextLineEndingWith(TextStream& stream, std::string_view text, std::string_view lineEnd) {
+  // The common case, once per line of a large file: both fit behind the waiting bytes.
+  const std::size_t size = text.size() + lineEnd.size();
+  if (stream.mode == TextStreamMode::Writing && !stream.lineFlush &&
+      size <= stream.buffer.size() - stream.position) {
+    char* const to = stream.buffer.data() + stream.position;
+    // An empty view may carry a null pointer, which memcpy must not see.
+    if (!text.empty()) std::memcpy(to, text.data(), text.size());
+    if (!lineEnd.empty()) std::memcpy(to + text.size(), lineEnd.data(), lineEnd.size());
+    stream.position += size;
+    return;
+  }
   if (!EnsureWriting(stream)) return;
   PutBytes(stream, text);
   if (!EnsureWriting(stream)) return;
-  PutBytes(stream, kCrLf);
+  PutBytes(stream, lineEnd);
   if (stream.lineFlush) FlushBuffer(stream);
 }
 
@@ -413,11 +543,11 @@ void CloseText(TextStream& stream) {
       break;
   }
   const platform::FileHandle handle = stream.handle;
-  const bool standard = stream.onStandardHandle;
+  const bool owned = OwnsHandle(stream);
   stream.handle = platform::kInvalidHandle;
   stream.mode = TextStreamMode::Closed;
   stream.onStandardHandle = false;
-  if (standard) return;
+  if (!owned) return;
   if (platform::ErrorCode code = platform::CloseFileHandle(handle)) StoreFailure(code);
 }
 

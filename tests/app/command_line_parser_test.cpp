@@ -41,6 +41,7 @@ const std::vector<FlagCase>& FlagCases() {
       {{"/m", "-m", "--match"}, &TSettings::MatchOnly, false},
       {{"--unix", "--unixformat"}, &TSettings::UnixNewlines, false},
       {{"--keep-eol"}, &TSettings::KeepLineEnds, false},
+      {{"--version"}, &TSettings::VersionRequested, false},
       {{"/q", "-q", "--quiet"}, &TSettings::Quiet, true},
       {{"?", "/?", "-?", "--help"}, &TSettings::HelpRequested, true},
   };
@@ -95,14 +96,23 @@ TEST_F(ParserTest, ZeroFlagLeavesTheSubstituteAlone) {
 TEST_F(ParserTest, NearMissesOfFlagsAreFileNames) {
   ScratchFolder folder;
   // "--dos" has no alias; "-unix" lacks a dash; "c" lacks the dash; "-cc" is no option.
-  for (const char* argument : {"--dos", "-unix", "c", "-cc", "--quiet-mode", "-"}) {
+  // "--version" is whole or nothing: "-version", "--versio", "version" and "--versions"
+  // stay file names, as they always were.
+  for (const char* argument : {"--dos", "-unix", "c", "-cc", "--quiet-mode", "-", "-version",
+                               "--versio", "version", "--versions"}) {
     SCOPED_TRACE(argument);
     Settings = TSettings{};
     ParseArguments({argument});
     EXPECT_EQ(Settings.InputFile, (folder / argument));
     EXPECT_FALSE(Settings.DosOutput || Settings.UnixNewlines || Settings.CaseSensitive ||
-                 Settings.Quiet);
+                 Settings.Quiet || Settings.VersionRequested);
   }
+}
+
+TEST_F(ParserTest, VersionWithAValueIsAPairAsBefore) {
+  ParseArguments({"--version=2"});
+  EXPECT_FALSE(Settings.VersionRequested);
+  EXPECT_EQ(Pairs(), (std::vector<Pair>{{"--version", "2"}}));
 }
 
 TEST_F(ParserTest, HeaderAndFooterTakeDecodedValues) {

@@ -60,6 +60,7 @@ std::string HelpPage() {
       "Feedback: quorve@example.org (subject: quorve feedback)",
       "",
       "--keep-eol\tkeep the input's own line ends (LF, CR LF or CR); --unix wins",
+      "--version\tshow the version and the regular-expression engines, then stop",
   };
   std::string page;
   for (const auto& line : lines) page += line + kCrLf;

@@ -121,20 +121,49 @@ inline RunResult RunQuorve(const std::vector<std::string>& args,
   return result;
 }
 
+// This process's environment with changes: "NAME=value" sets a variable, "NAME"
+// alone removes it.
+inline std::vector<std::string> EnvironmentWith(const std::vector<std::string>& changes) {
+  std::vector<std::string> environment;
+  for (char** entry = environ; *entry != nullptr; ++entry) environment.push_back(*entry);
+  for (const std::string& change : changes) {
+    const std::string name = change.substr(0, change.find('='));
+    std::erase_if(environment, [&](const std::string& entry) {
+      return entry.compare(0, name.size() + 1, name + "=") == 0;
+    });
+    if (change.find('=') != std::string::npos) environment.push_back(change);
+  }
+  return environment;
+}
+
+// A terminal that shows colour, whatever the environment the tests run in says.
+inline std::vector<std::string> ColourTerminalEnvironment() {
+  const char* term = std::getenv("TERM");
+  const bool usable = term != nullptr && *term != '\0' && std::string(term) != "dumb";
+  return {"NO_COLOR", usable ? std::string("TERM=") + term : "TERM=xterm"};
+}
+
 struct TerminalRunResult {
   int exitCode = -1;
   std::string out;       // standard output (a file, not the terminal)
   std::string terminal;  // everything written to the terminal (standard error)
 };
 
-// Runs quorve like RunQuorve, but with standard error on a pseudo-terminal of 80
-// columns and 24 rows; standard input is empty and standard output goes to a file.
-// A run that outlives timeoutSeconds is killed.
-inline TerminalRunResult RunQuorveOnTerminal(const std::vector<std::string>& args,
-                                             const std::filesystem::path& workDir,
-                                             int timeoutSeconds = 30) {
-  std::vector<std::string> command = QuorveCommand(args);
+struct TerminalOptions {
+  int columns = 80;
+  int timeoutSeconds = 30;
+  bool outputOnTerminal = false;  // standard output too, else to a file
+};
+
+// Runs a command in workDir with standard error (and standard output, if asked) on
+// a pseudo-terminal of 24 rows, standard input empty, and the environment given
+// ("NAME=value" entries). A run that outlives the time-out is killed.
+inline TerminalRunResult RunOnTerminal(std::vector<std::string> command,
+                                       const std::filesystem::path& workDir,
+                                       std::vector<std::string> environment,
+                                       const TerminalOptions& options) {
   std::vector<char*> argv = ArgvOf(command);
+  std::vector<char*> envp = ArgvOf(environment);
   std::string dir = workDir.string();
 
   std::string out_name = (std::filesystem::temp_directory_path() / "quorve-tty-XXXXXX").string();
@@ -144,22 +173,22 @@ inline TerminalRunResult RunQuorveOnTerminal(const std::vector<std::string>& arg
 
   struct winsize size = {};
   size.ws_row = 24;
-  size.ws_col = 80;
+  size.ws_col = static_cast<unsigned short>(options.columns);
   int master = -1;
   pid_t pid = forkpty(&master, nullptr, nullptr, &size);
   if (pid < 0) throw std::runtime_error("cannot open a pseudo-terminal");
   if (pid == 0) {
     dup2(in_fd, 0);
-    dup2(out_fd, 1);
+    if (!options.outputOnTerminal) dup2(out_fd, 1);
     if (chdir(dir.c_str()) != 0) _exit(126);
-    execvp(argv[0], argv.data());
+    execvpe(argv[0], argv.data(), envp.data());
     _exit(127);
   }
   close(in_fd);
   close(out_fd);
 
   TerminalRunResult result;
-  auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(timeoutSeconds);
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(options.timeoutSeconds);
   char buffer[4096];
   for (;;) {
     if (std::chrono::steady_clock::now() > deadline) {
@@ -181,6 +210,20 @@ inline TerminalRunResult RunQuorveOnTerminal(const std::vector<std::string>& arg
   result.out = ReadFile(out_name);
   std::filesystem::remove(out_name);
   return result;
+}
+
+// Runs quorve like RunQuorve, but with standard error on a pseudo-terminal of 80
+// columns and 24 rows; standard input is empty and standard output goes to a file.
+// The environment is one of a terminal that shows colour, then the changes given
+// (as EnvironmentWith takes them). A run that outlives timeoutSeconds is killed.
+inline TerminalRunResult RunQuorveOnTerminal(
+    const std::vector<std::string>& args, const std::filesystem::path& workDir,
+    int timeoutSeconds = 30, const std::vector<std::string>& environmentChanges = {}) {
+  std::vector<std::string> changes = ColourTerminalEnvironment();
+  changes.insert(changes.end(), environmentChanges.begin(), environmentChanges.end());
+  TerminalOptions options;
+  options.timeoutSeconds = timeoutSeconds;
+  return RunOnTerminal(QuorveCommand(args), workDir, EnvironmentWith(changes), options);
 }
 
 inline bool RunningAsRoot() {

@@ -1,10 +1,14 @@
 // Line-by-line mode through the real executable: exact bytes written, the end of
 // the input, the line filters and limits, and the failures that end a run.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
+#include <chrono>
+#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "e2e/e2e_support.h"
@@ -66,21 +70,27 @@ TEST_P(LineTable, WritesEveryLineWithCrLfAndTheEmptyReadAtTheEnd) {
 
 INSTANTIATE_TEST_SUITE_P(
     EndOfInput, LineTable,
-    ::testing::Values(LineCase{"CrLf", "a\r\nb\r\n", "a\r\nb\r\n\r\n"},
-                      LineCase{"NoFinalLineEnd", "a\r\nb", "a\r\nb\r\n\r\n"},
-                      LineCase{"Lf", "a\nb\n", "a\r\nb\r\n\r\n"},
-                      LineCase{"LastLineEmpty", "a\r\n\r\n", "a\r\n\r\n"},
-                      LineCase{"LoneCrInsideDropped", "a\rb\r\n", "ab\r\n\r\n"},
-                      LineCase{"CrBeforeCrLf", "a\r\r\nb", "a\r\nb\r\n\r\n"},
-                      LineCase{"LoneCrAtEnd", "a\r", "a\r\n\r\n"},
-                      LineCase{"LfCrIsTwoBreaks", "a\n\rb\r\n", "a\r\nb\r\n\r\n"},
-                      LineCase{"Byte26DropsRestOfPhysicalLine", std::string("a\x1Ax\r\nc\r\n"),
-                               "a\r\nc\r\n\r\n"},
-                      LineCase{"Byte26OnLastLine", std::string("a\r\nb\x1Ayz"), "a\r\nb\r\n\r\n"},
-                      LineCase{"EmptyFile", "", "\r\n"}, LineCase{"OnlyCrLf", "\r\n", "\r\n"},
-                      LineCase{"NulKept", std::string("a\0b\r\n\0\r\n", 8),
-                               std::string("a\0b\r\n\0\r\n\r\n", 10)},
-                      LineCase{"HighBytesKept", "\xE5\xFF\x80\r\n", "\xE5\xFF\x80\r\n\r\n"}),
+    ::testing::Values(
+        LineCase{"CrLf", "a\r\nb\r\n", "a\r\nb\r\n\r\n"},
+        LineCase{"NoFinalLineEnd", "a\r\nb", "a\r\nb\r\n\r\n"},
+        LineCase{"Lf", "a\nb\n", "a\r\nb\r\n\r\n"},
+        LineCase{"LastLineEmpty", "a\r\n\r\n", "a\r\n\r\n"},
+        LineCase{"LoneCrInsideDropped", "a\rb\r\n", "ab\r\n\r\n"},
+        LineCase{"CrBeforeCrLf", "a\r\r\nb", "a\r\nb\r\n\r\n"},
+        LineCase{"LoneCrAtEnd", "a\r", "a\r\n\r\n"},
+        LineCase{"LfCrIsTwoBreaks", "a\n\rb\r\n", "a\r\nb\r\n\r\n"},
+        LineCase{"Byte26DropsRestOfPhysicalLine", std::string("a\x1Ax\r\nc\r\n"), "a\r\nc\r\n\r\n"},
+        LineCase{"Byte26OnLastLine", std::string("a\r\nb\x1Ayz"), "a\r\nb\r\n\r\n"},
+        LineCase{"SeveralBytes26OnALine", "a\x1Ax\x1Ay\x1Az\nmore\n", "a\r\nmore\r\n\r\n"},
+        LineCase{"Byte26StartsALineAfterAnEmptyLine",
+                 "a\n\n\x1A"
+                 "b\nc\n",
+                 "a\r\n\r\n\r\nc\r\n\r\n"},
+        LineCase{"OnlyBytes26", "\x1A\x1A\r\n\x1A", "\r\n\r\n"}, LineCase{"EmptyFile", "", "\r\n"},
+        LineCase{"OnlyCrLf", "\r\n", "\r\n"},
+        LineCase{"NulKept", std::string("a\0b\r\n\0\r\n", 8),
+                 std::string("a\0b\r\n\0\r\n\r\n", 10)},
+        LineCase{"HighBytesKept", "\xE5\xFF\x80\r\n", "\xE5\xFF\x80\r\n\r\n"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(LineByLine, StandardOutputGetsTheLinesWhenNoOutputFileIsSet) {
@@ -101,6 +111,30 @@ TEST(LineByLine, ManyLinesComeThroughWhole) {
     expected += "LINE " + std::to_string(i) + "\r\n";
   }
   EXPECT_EQ(Processed(input, {"-c", "line=LINE"}), expected + "\r\n");
+}
+
+// A line holding bytes 26 on both sides of every buffer boundary a reader might
+// use: the first 26 ends the text, the rest of the physical line goes, and the
+// lines after it come through.
+TEST(LineByLine, BytesTwentySixAcrossBlockBoundariesNeverEndTheRun) {
+  TempFolder dir;
+  std::string input;
+  std::string expected;
+  for (std::size_t boundary : {std::size_t{4096}, std::size_t{65536}, std::size_t{131072}}) {
+    for (std::size_t runLength :
+         {std::size_t{1}, std::size_t{2}, std::size_t{7}, std::size_t{70000}}) {
+      const std::size_t textLength = boundary - input.size() % boundary - 3;
+      const std::string text(textLength, 't');
+      input += text + std::string(runLength, '\x1A') + "x\x1Ay\r\nnext\n";
+      expected += text + "\r\nnext\r\n";
+    }
+  }
+  for (const char* pairs : {"q=r", "t=t"}) {
+    dir.Write("in.txt", input);
+    RunResult result = RunQuorve({"-q", "-l", "-o=out.txt", pairs, "in.txt"}, dir.path());
+    EXPECT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_EQ(dir.Read("out.txt"), expected + "\r\n") << pairs;
+  }
 }
 
 // ---------------------------------------------------------------- blank lines
@@ -264,6 +298,106 @@ TEST(LineByLine, WriteWithoutOutputFileGoesBesideTheInput) {
   }
 }
 
+// ---------------------------------------------------------------- kept line ends
+
+struct KeptCase {
+  const char* name;
+  std::string input;
+  std::vector<std::string> args;
+  std::string expected;
+};
+
+class KeptLineEnds : public ::testing::TestWithParam<KeptCase> {};
+
+TEST_P(KeptLineEnds, EndEachLineAsTheInputDid) {
+  std::vector<std::string> args{"--keep-eol"};
+  args.insert(args.end(), GetParam().args.begin(), GetParam().args.end());
+  EXPECT_EQ(Processed(GetParam().input, args), GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Styles, KeptLineEnds,
+    ::testing::Values(
+        KeptCase{"Lf", "a\nb\n", {"x=y"}, "a\nb\n"},
+        KeptCase{"CrLf", "a\r\nb\r\n", {"x=y"}, "a\r\nb\r\n"},
+        KeptCase{"Cr", "a\rb\r", {"x=y"}, "a\rb\r"},
+        KeptCase{"NoFinalLineEnd", "a\nb", {"x=y"}, "a\nb"},
+        KeptCase{"OneLineNoEnd", "abc", {}, "abc"}, KeptCase{"EmptyFile", "", {}, ""},
+        KeptCase{"BlankLines", "a\n\n\nb\n\n", {}, "a\n\n\nb\n\n"},
+        KeptCase{"Matched", "cat\ndog\n", {"cat=cow"}, "cow\ndog\n"},
+        KeptCase{"LastLineEmptied", "a\nx", {"x="}, "a\n"},
+        KeptCase{"MixedTakeTheFirst", "a\r\nb\nc\rd", {}, "a\r\nb\r\nc\r\nd"},
+        KeptCase{"MadeLineEndsTakeTheStyle", "a-b\nc\n", {"-=\\r\\n"}, "a\nb\nc\n"},
+        KeptCase{"MadeLineEndsInCrLf", "a-b+c\r\n", {"-=\\n", "+=\\r"}, "a\r\nb\r\nc\r\n"},
+        KeptCase{"MadeLineEndsWithoutAnyInTheInput", "a-b", {"-=\\n"}, "a\r\nb"},
+        KeptCase{"UnixWins", "a\r\nb\r\n", {"--unix"}, "a\nb\n"},
+        KeptCase{"UnixWinsNoFinalEnd", "a\rb", {"--unix"}, "a\nb"},
+        KeptCase{"HeaderAndFooter", "a\nb\n", {"-h=H", "-f=F"}, "H\na\nb\nF\n"},
+        KeptCase{"FooterAfterAnOpenLastLine", "a\r\nb", {"-h=H", "-f=F"}, "H\r\na\r\nb\r\nF"},
+        KeptCase{"HeaderOfAnEmptyFile", "", {"-h=H"}, "H\r\n"},
+        KeptCase{"FooterOfAnEmptyFile", "", {"-h=H", "-f=F"}, "H\r\nF\r\n"},
+        KeptCase{"MatchOnlyDropsEmptyLines", "a\n\nb\n", {"-m"}, "a\nb\n"},
+        KeptCase{"StyleOfADroppedLine", "\r\n\nab\nc", {"-m"}, "ab\r\nc"},
+        KeptCase{"Filter", "xa\nb\nxc", {"-m=^x", "-m"}, "xa\nxc"},
+        KeptCase{"Limit", "1\n2\n3\n", {"-n=2"}, "1\n2\n"},
+        KeptCase{"Byte26", "a\x1Ax\nb\n", {}, "a\nb\n"},
+        KeptCase{"EndOfFileMark", "a\r\nb\r\n\x1A", {}, "a\r\nb\r\n"},
+        KeptCase{"NulKept", std::string("a\0b\n", 4), {}, std::string("a\0b\n", 4)},
+        KeptCase{"Expression", "ab\nc\n", {"-r", "b=X"}, "aX\nc\n"},
+        KeptCase{"ExpressionOnCrLines", "ab\rcb\r", {"-r", "b=X"}, "aX\rcX\r"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(LineByLine, KeptLineEndsOnStandardOutput) {
+  TempFolder dir;
+  dir.Write("in.txt", "one\ntwo");
+  RunResult result = RunQuorve({"-q", "-l", "--keep-eol", "o=0", "in.txt"}, dir.path());
+  EXPECT_EQ(result.exitCode, 0) << result.err;
+  EXPECT_EQ(result.out, "0ne\ntw0");
+}
+
+// With kept line ends a run that changes nothing does not replace its input at
+// all: the file keeps its identity and its time.
+TEST(LineByLine, UnchangedInputIsNotReplaced) {
+  namespace fs = std::filesystem;
+  for (const std::string input : {"a\nb\n", "a\r\nb", "a\rb\r", "", "one line"}) {
+    SCOPED_TRACE(testing::PrintToString(input));
+    TempFolder dir;
+    dir.Write("in.txt", input);
+    const auto old = fs::last_write_time(dir / "in.txt") - std::chrono::hours(48);
+    fs::last_write_time(dir / "in.txt", old);
+    struct stat before {};
+    ASSERT_EQ(stat((dir / "in.txt").c_str(), &before), 0);
+    RunResult result =
+        RunQuorve({"-q", "-l", "--keep-eol", "-o=in.txt", "cat=dog", "in.txt"}, dir.path());
+    EXPECT_EQ(result.exitCode, 0) << result.err;
+    struct stat after {};
+    ASSERT_EQ(stat((dir / "in.txt").c_str(), &after), 0);
+    EXPECT_EQ(after.st_ino, before.st_ino);
+    EXPECT_EQ(fs::last_write_time(dir / "in.txt"), old);
+    EXPECT_EQ(dir.Read("in.txt"), input);
+    EXPECT_EQ(test_support::EntryCount(dir.path()), 1u);
+  }
+}
+
+TEST(LineByLine, ChangedInputIsReplaced) {
+  TempFolder dir;
+  for (const auto& [input, args, expected] :
+       std::vector<std::tuple<std::string, std::vector<std::string>, std::string>>{
+           {"a cat\n", {"cat=dog"}, "a dog\n"},
+           {"a\r\nb\n", {}, "a\r\nb\r\n"},  // two styles: the first one wins
+           {"a\nb\n", {"-n=1"}, "a\n"},
+           {"a\nb\n", {"-h=H"}, "H\na\nb\n"},
+           {"a\x1Ax\n", {}, "a\n"}}) {
+    dir.Write("in.txt", input);
+    std::vector<std::string> all{"-q", "-l", "--keep-eol", "-o=in.txt"};
+    all.insert(all.end(), args.begin(), args.end());
+    all.push_back("in.txt");
+    RunResult result = RunQuorve(all, dir.path());
+    EXPECT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_EQ(dir.Read("in.txt"), expected) << testing::PrintToString(input);
+  }
+}
+
 // ---------------------------------------------------------------- console
 
 TEST(LineByLineTerminal, NoticesThenProgressInOrderNeverInTheOutput) {
@@ -417,21 +551,88 @@ TEST(LineByLine, FullDiskIsReported) {
   }
 }
 
-TEST(LineByLine, InvalidFilterIsReportedAfterKeepingWhatWasWritten) {
+TEST(LineByLine, InvalidFilterIsReportedAfterKeepingWhatWentToStandardOutput) {
   TempFolder dir;
-  ModeRun run = RunOnFile(dir, "\r\nz\r\n", {"-h=HEAD", "-m=(z"});
-  EXPECT_EQ(run.result.exitCode, 1);
-  EXPECT_NE(run.result.err.find("ERegExpr"), std::string::npos) << run.result.err;
-  EXPECT_EQ(run.result.err.find("EInOutError"), std::string::npos) << run.result.err;
-  EXPECT_EQ(run.output, "HEAD\r\n\r\n");
+  dir.Write("in.txt", "\r\nz\r\n");
+  RunResult result = RunQuorve({"-q", "-l", "-h=HEAD", "-m=(z", "in.txt"}, dir.path());
+  EXPECT_EQ(result.exitCode, 1);
+  EXPECT_NE(result.err.find("ERegExpr"), std::string::npos) << result.err;
+  EXPECT_EQ(result.err.find("EInOutError"), std::string::npos) << result.err;
+  EXPECT_EQ(result.out, "HEAD\r\n\r\n");
 }
 
-TEST(LineByLine, InvalidRegexPairIsReported) {
+// ---------------------------------------------------------------- output files written whole
+
+struct FailureCase {
+  const char* name;
+  std::vector<std::string> args;
+};
+
+class FailedRun : public ::testing::TestWithParam<FailureCase> {
+ protected:
+  // A failure met at line 1000: every line before it has been processed.
+  static std::string Input() { return Repeat("\r\n", 999) + "za\r\nmore\r\n"; }
+  static RunResult Run(const TempFolder& dir, const std::string& output) {
+    std::vector<std::string> args{"-q", "-l", "-o=" + output};
+    args.insert(args.end(), GetParam().args.begin(), GetParam().args.end());
+    args.push_back("in.txt");
+    return RunQuorve(args, dir.path());
+  }
+};
+
+TEST_P(FailedRun, LeavesAnOldOutputFileAsItWas) {
   TempFolder dir;
-  ModeRun run = RunOnFile(dir, "a\r\nb\r\n", {"-r", "a[=x"});
-  EXPECT_EQ(run.result.exitCode, 1);
-  EXPECT_NE(run.result.err.find("ERegExpr"), std::string::npos) << run.result.err;
-  EXPECT_EQ(run.output, "");
+  dir.Write("in.txt", Input());
+  dir.Write("out.txt", "old\r\n");
+  RunResult result = Run(dir, "out.txt");
+  EXPECT_EQ(result.exitCode, 1) << result.err;
+  EXPECT_EQ(dir.Read("out.txt"), "old\r\n");
+  EXPECT_EQ(test_support::EntryCount(dir.path()), 2u);  // nothing left beside it
+}
+
+TEST_P(FailedRun, MakesNoNewOutputFile) {
+  TempFolder dir;
+  dir.Write("in.txt", Input());
+  RunResult result = Run(dir, "out.txt");
+  EXPECT_EQ(result.exitCode, 1) << result.err;
+  EXPECT_EQ(test_support::EntryCount(dir.path()), 1u);
+}
+
+TEST_P(FailedRun, LeavesTheInputAsItWasWhenItIsTheOutput) {
+  TempFolder dir;
+  dir.Write("in.txt", Input());
+  RunResult result = Run(dir, "in.txt");
+  EXPECT_EQ(result.exitCode, 1) << result.err;
+  EXPECT_EQ(dir.Read("in.txt"), Input());
+  EXPECT_EQ(test_support::EntryCount(dir.path()), 1u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Failures, FailedRun,
+                         ::testing::Values(FailureCase{"InvalidFilter", {"-m=(z"}},
+                                           FailureCase{"InvalidExpressionPair", {"-r", "a[=x"}},
+                                           FailureCase{"InvalidExpressionPairWithMatchOnly",
+                                                       {"-r", "-m", "(a=x"}}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(LineByLine, AWriteThatFailsPartWayLeavesTheOldOutputFile) {
+  if (e2e::TestingWindowsBuild()) GTEST_SKIP() << "a file size limit is a POSIX means";
+  TempFolder dir;
+  dir.Write("in.txt", Repeat("0123456789abcdef\n", 40000));
+  dir.Write("out.txt", "old\r\n");
+  // Writes past 256 KiB fail (and raise no signal), as on a disk that is full.
+  struct rlimit before {};
+  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &before), 0);
+  struct rlimit limited = before;
+  limited.rlim_cur = 256 << 10;
+  const sighandler_t oldHandler = signal(SIGXFSZ, SIG_IGN);
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limited), 0);
+  RunResult result = RunQuorve({"-q", "-l", "-o=out.txt", "in.txt"}, dir.path());
+  setrlimit(RLIMIT_FSIZE, &before);
+  signal(SIGXFSZ, oldHandler);
+  EXPECT_EQ(result.exitCode, 1);
+  EXPECT_NE(result.err.find("EInOutError"), std::string::npos) << result.err;
+  EXPECT_EQ(dir.Read("out.txt"), "old\r\n");
+  EXPECT_EQ(test_support::EntryCount(dir.path()), 2u);
 }
 
 // Standard output into a pipe whose reading end is already closed.

@@ -13,22 +13,37 @@ namespace {
 using namespace std::string_literals;
 using platform::CodePage;
 
-// Left to right, no overlap, replacement never rescanned; bytes compared
-// directly or through UpperTable.
-std::string NaiveReplaceAll(const std::string& source, const std::string& search,
-                            const std::string& replace, CaseMode caseMode) {
-  if (search.empty()) return source;
+// Whether the search matches at source[i]; bytes compared directly or through
+// UpperTable.
+bool NaiveMatchAt(const std::string& source, std::size_t i, const std::string& search,
+                  CaseMode caseMode) {
   auto equal = [&](char a, char b) {
     return caseMode == CaseMode::Exact ? a == b
                                        : UpperTable[static_cast<std::uint8_t>(a)] ==
                                              UpperTable[static_cast<std::uint8_t>(b)];
   };
+  std::size_t k = 0;
+  while (k < search.size() && equal(source[i + k], search[k])) ++k;
+  return k == search.size();
+}
+
+// The first match's offset, or npos (always for an empty search).
+std::size_t NaiveFind(const std::string& source, const std::string& search, CaseMode caseMode) {
+  if (search.empty()) return std::string::npos;
+  for (std::size_t i = 0; i + search.size() <= source.size(); ++i) {
+    if (NaiveMatchAt(source, i, search, caseMode)) return i;
+  }
+  return std::string::npos;
+}
+
+// Left to right, no overlap, replacement never rescanned.
+std::string NaiveReplaceAll(const std::string& source, const std::string& search,
+                            const std::string& replace, CaseMode caseMode) {
+  if (search.empty()) return source;
   std::string out;
   std::size_t i = 0;
   while (i + search.size() <= source.size()) {
-    std::size_t k = 0;
-    while (k < search.size() && equal(source[i + k], search[k])) ++k;
-    if (k == search.size()) {
+    if (NaiveMatchAt(source, i, search, caseMode)) {
       out += replace;
       i += search.size();
     } else {
@@ -62,6 +77,11 @@ TEST_P(ReplaceAllCaseTest, GivesExpectedBytes) {
   const bool changed = ReplaceAllInPlace(inPlace, p.search, p.replace, p.caseMode);
   EXPECT_EQ(inPlace, p.expected);
   EXPECT_EQ(changed, replaced);
+  const PreparedReplacement prepared(p.search, p.replace, p.caseMode);
+  std::string viaPrepared = "stale";
+  EXPECT_EQ(prepared.ReplaceInto(viaPrepared, p.source), replaced);
+  EXPECT_EQ(replaced ? viaPrepared : p.source, p.expected);
+  EXPECT_EQ(prepared.FindIn(p.source) != nullptr, replaced);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -208,6 +228,18 @@ TEST(ReplaceAllTest, RandomAgreesWithNaiveReference) {
         } else {
           ASSERT_EQ(reused, before) << "round " << round;
           ASSERT_EQ(source, expected) << "round " << round;
+        }
+        // Prepared once, as line-by-line mode does for a run.
+        const PreparedReplacement prepared(search, replace, caseMode);
+        const char* const found = prepared.FindIn(source);
+        const std::size_t first = NaiveFind(source, search, caseMode);
+        ASSERT_EQ(
+            found == nullptr ? std::string::npos : static_cast<std::size_t>(found - source.data()),
+            first)
+            << "round " << round;
+        std::string viaPrepared;
+        if (prepared.ReplaceInto(viaPrepared, source)) {
+          ASSERT_EQ(viaPrepared, expected) << "round " << round;
         }
       }
     }

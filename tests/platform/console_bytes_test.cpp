@@ -73,6 +73,43 @@ TEST(ConsoleRow, InPlaceTextIsCutToOneLessThanTheWidth) {
       << "a row that advances may wrap";
 }
 
+ConsoleRowStyle Plain(bool advance, bool dumb, int width = 0, bool utf8 = true) {
+  ConsoleRowStyle style = Style(14, advance, utf8, width);
+  style.coloured = false;
+  style.dumb = dumb;
+  return style;
+}
+
+TEST(ConsoleRow, WithoutColourOnlyTheRowIsClearedAndNothingIsReset) {
+  EXPECT_EQ(ConsoleRowBytes("Banner", Plain(true, false)), "\rBanner\x1b[K\n");
+  EXPECT_EQ(ConsoleRowBytes("12000", Plain(false, false)), "\r12000\x1b[K\r");
+  EXPECT_EQ(ConsoleRowBytes("abcdefgh", Plain(false, false, 6)), "\rabcde\x1b[K\r");
+}
+
+TEST(ConsoleRow, ADumbTerminalGetsNoControlSequenceAndBlanksClearTheRow) {
+  struct Case {
+    std::string text;
+    ConsoleRowStyle style;
+    std::string bytes;
+  };
+  ConsoleRowStyle dumbButColoured = Plain(true, true, 8);
+  dumbButColoured.coloured = true;  // TERM=dumb alone already rules colour out
+  const Case cases[] = {
+      {"ab", Plain(true, true, 8), "\rab     \n"},
+      {"ab", Plain(false, true, 8), "\rab     \r"},
+      {"abcdefghij", Plain(false, true, 8), "\rabcdefg\r"},    // cut to width - 1
+      {"abcdefghij", Plain(true, true, 8), "\rabcdefghij\n"},  // an advancing row may wrap
+      {"ab", Plain(true, true, 0), "\rab\n"},                  // width unknown: no blanks
+      {"\xc3\xa9\xc3\xa9", Plain(true, true, 5), "\r\xc3\xa9\xc3\xa9  \n"},  // columns, not bytes
+      {"\xc3\xa9\xc3\xa9", Plain(true, true, 5, false), "\r\xc3\xa9\xc3\xa9\n"},
+      {"a\x1b[2Jb", Plain(true, true, 0), "\ra?[2Jb\n"},
+      {"ab", dumbButColoured, "\rab     \n"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(ConsoleRowBytes(c.text, c.style), c.bytes) << c.text;
+  }
+}
+
 TEST(ConsoleRow, CutCountsCharactersAndNeverSplitsOne) {
   // Four columns fit: "\xc3\xa9" is one column in UTF-8, two in Latin-1.
   EXPECT_EQ(ConsoleRowBytes("\xc3\xa9\xc3\xa9\xc3\xa9\xc3\xa9\xc3\xa9", Style(1, false, true, 5)),

@@ -48,10 +48,16 @@ TEST(RowCells, ControlBytesAndZeroBytesAreCellsLikeAnyOther) {
 }
 
 TEST(RowAttribute, ForegroundFromTheCallerBackgroundFromStartUp) {
-  EXPECT_EQ(RowAttribute(14, 0x1F), 0x1E);
-  EXPECT_EQ(RowAttribute(14, 0x07), 0x0E);
-  EXPECT_EQ(RowAttribute(0x3E, 0x00), 0x0E);  // bits above the foreground are dropped
-  EXPECT_EQ(RowAttribute(7, 0xFFF0), 0xF7);   // only the background bits of start-up
+  EXPECT_EQ(RowAttribute(14, 0x1F, true), 0x1E);
+  EXPECT_EQ(RowAttribute(14, 0x07, true), 0x0E);
+  EXPECT_EQ(RowAttribute(0x3E, 0x00, true), 0x0E);  // bits above the foreground are dropped
+  EXPECT_EQ(RowAttribute(7, 0xFFF0, true), 0xF7);   // only the background bits of start-up
+}
+
+TEST(RowAttribute, WithoutColourTheRowKeepsTheStartUpAttributes) {
+  EXPECT_EQ(RowAttribute(14, 0x1F, false), 0x1F);
+  EXPECT_EQ(RowAttribute(14, 0x07, false), 0x07);
+  EXPECT_EQ(RowAttribute(7, 0x8070, false), 0x8070);
 }
 
 TEST(NextRowInsideWindow, OnlyTheWindowsLastRowNeedsALineBreak) {

@@ -11,6 +11,14 @@
 
 namespace {
 
+// The text of the next line, its line end consumed (a lone CR dropped).
+std::string NextLine(TextStream& stream) {
+  std::string spare;
+  TextLine line;
+  ReadPhysicalLine(stream, spare, LoneCr::Dropped, line);
+  return std::string(line.text);
+}
+
 using test_support::ReadFile;
 using test_support::TempFolder;
 using test_support::WriteFile;
@@ -30,9 +38,23 @@ class TextStreamTest : public ::testing::Test {
     ASSERT_EQ(stream.mode, TextStreamMode::Reading);
   }
 
-  // The lines as line-by-line mode takes them: read, skip the line end, and ask
-  // for the end only after an empty line.
-  std::vector<std::string> ReadAllLines() {
+  // The lines as line-by-line mode takes them, asking for the end only after an
+  // empty line.
+  std::vector<std::string> ReadAllLines(LoneCr loneCr = LoneCr::Dropped) {
+    std::vector<std::string> lines;
+    std::string spare;
+    TextLine line;
+    for (int guard = 0; guard < 100000; ++guard) {
+      ReadPhysicalLine(stream, spare, loneCr, line);
+      lines.emplace_back(line.text);
+      if (line.text.empty() && AtEndOfText(stream)) return lines;
+    }
+    ADD_FAILURE() << "the end of the data was never reached";
+    return lines;
+  }
+
+  // The same through the design's pair of calls: read the text, skip the line end.
+  std::vector<std::string> ReadAllLinesInTwoSteps() {
     std::vector<std::string> lines;
     for (int guard = 0; guard < 100000; ++guard) {
       std::string line = ReadTextLine(stream);
@@ -61,6 +83,9 @@ class TextStreamLineTable : public TextStreamTest,
 TEST_P(TextStreamLineTable, ReturnsTheLinesInOrder) {
   OpenReading(GetParam().bytes);
   EXPECT_EQ(ReadAllLines(), GetParam().lines);
+  CloseText(stream);
+  OpenReading(GetParam().bytes);
+  EXPECT_EQ(ReadAllLinesInTwoSteps(), GetParam().lines);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -80,8 +105,104 @@ INSTANTIATE_TEST_SUITE_P(
         LineCase{"ByteTwentySixAlone", std::string("\x1a"), {""}},
         LineCase{"ByteTwentySixAfterLastLine", std::string("a\r\n\x1a"), {"a", ""}},
         LineCase{"NulKept", std::string("a\0b\r\n", 5), {std::string("a\0b", 3), ""}},
-        LineCase{"EmptyLinesInside", "a\n\nb\n", {"a", "", "b", ""}}),
+        LineCase{"EmptyLinesInside", "a\n\nb\n", {"a", "", "b", ""}},
+        LineCase{"SeveralBytesTwentySixOnALine", "a\x1ax\x1ay\x1az\nmore\n", {"a", "more", ""}},
+        LineCase{"ByteTwentySixAfterAnEmptyLine",
+                 "a\n\n\x1a"
+                 "b\nc\n",
+                 {"a", "", "", "c", ""}},
+        LineCase{"OnlyBytesTwentySix", "\x1a\x1a\x1a\r\nz", {"", "z", ""}},
+        LineCase{"ByteTwentySixThenLoneCr", "a\x1a\rb\nc", {"a", "c", ""}}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// A line as text, then its line end as <LF>, <CRLF> or <CR>, then "~" when bytes
+// were cut out of it.
+std::string Described(const TextLine& line) {
+  static const char* const kEnds[] = {"", "<LF>", "<CRLF>", "<CR>"};
+  return std::string(line.text) + kEnds[static_cast<int>(line.end)] + (line.cut ? "~" : "");
+}
+
+struct EndCase {
+  const char* name;
+  std::string bytes;
+  std::vector<std::string> dropped;   // a lone CR dropped
+  std::vector<std::string> endsLine;  // a lone CR ends its line
+};
+
+class TextStreamLineEnds : public TextStreamTest, public ::testing::WithParamInterface<EndCase> {
+ protected:
+  std::vector<std::string> DescribeAll(LoneCr loneCr) {
+    OpenReading(GetParam().bytes);
+    std::vector<std::string> lines;
+    std::string spare;
+    TextLine line;
+    for (int guard = 0; guard < 1000; ++guard) {
+      ReadPhysicalLine(stream, spare, loneCr, line);
+      if (line.text.empty() && line.end == LineEnd::None && !line.cut) return lines;
+      lines.push_back(Described(line));
+    }
+    ADD_FAILURE() << "the end of the data was never reached";
+    return lines;
+  }
+};
+
+TEST_P(TextStreamLineEnds, SaysWhatEndedEveryPhysicalLine) {
+  EXPECT_EQ(DescribeAll(LoneCr::Dropped), GetParam().dropped);
+  CloseText(stream);
+  EXPECT_EQ(DescribeAll(LoneCr::EndsLine), GetParam().endsLine);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Physical, TextStreamLineEnds,
+    ::testing::Values(EndCase{"Lf", "a\nb\n", {"a<LF>", "b<LF>"}, {"a<LF>", "b<LF>"}},
+                      EndCase{"CrLfThenNone", "a\r\nb", {"a<CRLF>", "b"}, {"a<CRLF>", "b"}},
+                      EndCase{"Cr", "a\rb\r", {"ab~"}, {"a<CR>", "b<CR>"}},
+                      EndCase{"LfCr", "a\n\rb", {"a<LF>", "b~"}, {"a<LF>", "<CR>", "b"}},
+                      EndCase{"CrCrLf", "a\r\r\n", {"a<CRLF>~"}, {"a<CR>", "<CRLF>"}},
+                      EndCase{"Cut",
+                              "a\x1a\r\nb\x1a\x1a\rc\n",
+                              {"a<CRLF>~", "b<LF>~"},
+                              {"a<CRLF>~", "b<CR>~", "c<LF>"}},
+                      EndCase{"CutToTheEnd", "a\x1axyz", {"a~"}, {"a~"}},
+                      EndCase{"EmptyCut", "\x1a", {"~"}, {"~"}}, EndCase{"Empty", "", {}, {}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(TextStreamTest, PlainLinesAreViewsOfTheBufferAndTheRestIsShown) {
+  OpenReading("one\ntwo\r\nth\rree\n");
+  std::string spare;
+  TextLine line;
+  ReadPhysicalLine(stream, spare, LoneCr::Dropped, line);
+  EXPECT_EQ(line.text, "one");
+  EXPECT_EQ(line.buffered, "one\ntwo\r\nth\rree\n");
+  EXPECT_EQ(UnreadText(stream), "two\r\nth\rree\n");
+  ReadPhysicalLine(stream, spare, LoneCr::Dropped, line);
+  EXPECT_EQ(line.buffered.substr(0, line.text.size()), line.text);
+  // Cut out of: gathered apart from the buffer.
+  ReadPhysicalLine(stream, spare, LoneCr::Dropped, line);
+  EXPECT_EQ(line.text, "three");
+  EXPECT_EQ(line.text.data(), spare.data());
+  EXPECT_TRUE(line.buffered.empty());
+  EXPECT_TRUE(AtEndOfText(stream));
+}
+
+TEST_F(TextStreamTest, ConsumedTextIsNotReadAgain) {
+  OpenReading("skip\nme\nkeep\n");
+  ConsumeText(stream, 0);  // nothing fetched yet
+  EXPECT_EQ(NextLine(stream), "skip");
+  ConsumeText(stream, 3);
+  EXPECT_EQ(NextLine(stream), "keep");
+  ConsumeText(stream, 100);
+  EXPECT_TRUE(AtEndOfText(stream));
+}
+
+TEST_F(TextStreamTest, RefillsAreCounted) {
+  std::string bytes;
+  for (int i = 0; i < 50000; ++i) bytes += "line " + std::to_string(i) + "\n";
+  OpenReading(bytes);
+  const std::uint64_t before = stream.fills;
+  for (int i = 0; i < 50000; ++i) ASSERT_EQ(NextLine(stream), "line " + std::to_string(i));
+  EXPECT_GE(stream.fills - before, bytes.size() / (std::size_t{64} << 10));
+}
 
 // Line ends and byte 26 placed across the boundaries of any plausible buffer size.
 TEST_F(TextStreamTest, LineEndsAcrossBufferBoundaries) {
@@ -100,10 +221,15 @@ TEST_F(TextStreamTest, LineEndsAcrossBufferBoundaries) {
           {body + "\r\r\nD", {body, "D", ""}},
           {body + "\x1a" + "junk\r\nE\r\n", {body, "E", ""}},
           {body + "\r\n\x1a" + "junk\r\nF\r\n", {body, "", "F", ""}},
+          {body + "\x1a" + std::string(length, '\x1a') + "\nG\n", {body, "G", ""}},
+          {body + "\x1a\x1a\r\x1a\r\nH", {body, "H", ""}},
       };
       for (const Case& c : cases) {
         OpenReading(c.bytes);
         EXPECT_EQ(ReadAllLines(), c.lines) << "length " << length;
+        CloseText(stream);
+        OpenReading(c.bytes);
+        EXPECT_EQ(ReadAllLinesInTwoSteps(), c.lines) << "length " << length;
         CloseText(stream);
       }
     }

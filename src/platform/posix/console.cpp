@@ -16,6 +16,9 @@ struct ConsoleState {
   bool started = false;
   bool available = false;  // standard error is a terminal
   bool utf8 = true;
+  bool coloured = true;
+  bool dumb = false;
+  bool rowInPlace = false;  // the cursor is at the start of a row that holds text
 };
 
 ConsoleState& State() {
@@ -47,6 +50,8 @@ void ConsoleStartUp() {
   state.started = true;
   state.available = ::isatty(STDERR_FILENO) == 1;
   state.utf8 = posix::CodeSetIsUtf8();
+  state.coloured = ColourWanted();
+  state.dumb = TerminalIsDumb();
 }
 
 bool ConsoleAvailable() {
@@ -60,9 +65,20 @@ void ConsoleWriteRow(std::string_view text, int colour, AfterRow after) {
   style.colour = colour;
   style.advance = after == AfterRow::NextRow;
   style.utf8 = State().utf8;
-  style.width = style.advance ? 0 : TerminalColumns();
+  style.coloured = State().coloured;
+  style.dumb = State().dumb;
+  // The width cuts a row that stays in place, and tells a dumb terminal's rows how
+  // many blanks clear them.
+  style.width = style.advance && !style.dumb ? 0 : TerminalColumns();
   std::string bytes = posix::ConsoleRowBytes(text, style);
   WriteAllIgnoringFailure(bytes);
+  State().rowInPlace = !style.advance && !text.empty();
+}
+
+void ConsoleFinishRow() {
+  if (!State().rowInPlace) return;
+  State().rowInPlace = false;
+  WriteAllIgnoringFailure("\n");
 }
 
 }  // namespace platform

@@ -28,6 +28,23 @@ std::string_view CutToColumns(std::string_view text, std::size_t columns, bool u
   return text;
 }
 
+std::size_t ColumnCount(std::string_view text, bool utf8) {
+  std::size_t columns = 0;
+  for (char c : text) {
+    if (!(utf8 && IsUtf8Continuation(static_cast<unsigned char>(c)))) ++columns;
+  }
+  return columns;
+}
+
+// What is left of the row after the text: cleared by a control sequence, or by
+// blanks where the terminal knows none (nothing to do when its width is unknown).
+std::string RowRestClearing(std::string_view shown, const ConsoleRowStyle& style) {
+  if (!style.dumb) return "\x1b[K";
+  const std::size_t used = ColumnCount(shown, style.utf8);
+  const std::size_t room = style.width > 0 ? static_cast<std::size_t>(style.width - 1) : 0;
+  return std::string(room > used ? room - used : 0, ' ');
+}
+
 }  // namespace
 
 int AnsiForeground(int colour) {
@@ -59,13 +76,14 @@ std::string ConsoleRowBytes(std::string_view text, const ConsoleRowStyle& style)
   if (!style.advance && style.width > 0) {
     shown = CutToColumns(shown, static_cast<std::size_t>(style.width - 1), style.utf8);
   }
+  const bool coloured = style.coloured && !style.dumb;
   std::string bytes;
   bytes.reserve(shown.size() + 24);
-  bytes += "\r\x1b[";
-  bytes += std::to_string(AnsiForeground(style.colour));
-  bytes += 'm';
+  bytes += '\r';
+  if (coloured) bytes += "\x1b[" + std::to_string(AnsiForeground(style.colour)) + 'm';
   bytes += shown;
-  bytes += "\x1b[K\x1b[0m";
+  bytes += RowRestClearing(shown, style);
+  if (coloured) bytes += "\x1b[0m";
   bytes += style.advance ? '\n' : '\r';
   return bytes;
 }

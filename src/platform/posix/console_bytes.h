@@ -12,6 +12,8 @@ struct ConsoleRowStyle {
   bool advance = false;  // move to the next row afterwards, else stay on this one
   bool utf8 = true;      // the terminal's code set is UTF-8
   int width = 0;         // terminal columns; 0 when unknown
+  bool coloured = true;  // colour is wanted (NO_COLOR unset, TERM not dumb)
+  bool dumb = false;     // the terminal acts on no control sequence (TERM=dumb)
 };
 
 // ANSI foreground (SGR) number for a console colour index 0..15.
@@ -22,7 +24,9 @@ int AnsiForeground(int colour);
 std::string VisibleText(std::string_view text, bool utf8);
 
 // "\r" + colour + text + clear-to-end-of-line + reset + ("\n" or "\r"). The in-place
-// form is cut to width - 1 columns so the terminal never wraps it.
+// form is cut to width - 1 columns so the terminal never wraps it. Without colour
+// there is neither colour nor reset; on a dumb terminal there is no control
+// sequence at all, and blanks up to width - 1 columns clear the rest of the row.
 std::string ConsoleRowBytes(std::string_view text, const ConsoleRowStyle& style);
 
 }  // namespace platform::posix

@@ -10,6 +10,7 @@
 #include <fstream>
 #include <iterator>
 
+#include "platform/console.h"
 #include "platform/files.h"
 
 namespace platform {
@@ -113,6 +114,7 @@ std::string AnsiToOem(std::string_view text) {
 }
 
 void WriteStandardError(std::string_view bytes) {
+  ConsoleFinishRow();
   std::size_t written = 0;
   WriteBytes(STDERR_FILENO, bytes.data(), bytes.size(), written);
 }
@@ -120,6 +122,7 @@ void WriteStandardError(std::string_view bytes) {
 // std::exit rather than _exit: the streams are closed by then, and exit still
 // flushes anything a library left in C stdio and lets the leak checker run.
 [[noreturn]] void TerminateProcess(int exitCode) {
+  ConsoleFinishRow();
   std::exit(exitCode);
 }
 

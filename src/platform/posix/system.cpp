@@ -91,6 +91,10 @@ std::string CurrentFolderPrefix() {
   return "./";
 }
 
+std::string_view NativeLineEnd() {
+  return "\n";
+}
+
 void PumpMessages() {}
 
 }  // namespace platform

@@ -14,6 +14,8 @@ struct ConsoleState {
   HANDLE handle = INVALID_HANDLE_VALUE;
   std::uint16_t width = 0;  // the widest window the console could show
   std::uint16_t startAttributes = 0;
+  bool coloured = true;
+  bool rowInPlace = false;  // the cursor is at the start of a row that holds text
 };
 
 ConsoleState& State() {
@@ -36,6 +38,14 @@ void BreakLineOnConsole(HANDLE console) {
   ::WriteConsoleA(console, "\r\n", 2, &written, nullptr);
 }
 
+void MoveToNextRow(HANDLE console, int row, int windowBottom) {
+  if (win32::NextRowInsideWindow(row, windowBottom)) {
+    ::SetConsoleCursorPosition(console, At(0, row + 1));
+  } else {
+    BreakLineOnConsole(console);
+  }
+}
+
 }  // namespace
 
 void ConsoleStartUp() {
@@ -47,6 +57,7 @@ void ConsoleStartUp() {
   state.available = state.handle != nullptr && state.handle != INVALID_HANDLE_VALUE &&
                     ::GetConsoleScreenBufferInfo(state.handle, &info);
   state.startAttributes = state.available ? info.wAttributes : 0;
+  state.coloured = ColourWanted();
 }
 
 bool ConsoleAvailable() {
@@ -66,15 +77,21 @@ void ConsoleWriteRow(std::string_view text, int colour, AfterRow after) {
   DWORD done = 0;
   ::WriteConsoleOutputCharacterA(state.handle, cells.data(), static_cast<DWORD>(cells.size()),
                                  At(0, row), &done);
-  ::FillConsoleOutputAttribute(state.handle, win32::RowAttribute(colour, state.startAttributes),
-                               static_cast<DWORD>(win32::ColouredCellCount(cells)), At(0, row),
-                               &done);
+  ::FillConsoleOutputAttribute(
+      state.handle, win32::RowAttribute(colour, state.startAttributes, state.coloured),
+      static_cast<DWORD>(win32::ColouredCellCount(cells)), At(0, row), &done);
+  State().rowInPlace = after == AfterRow::StayOnRow && !text.empty();
   if (after == AfterRow::StayOnRow) return;
-  if (win32::NextRowInsideWindow(row, info.srWindow.Bottom)) {
-    ::SetConsoleCursorPosition(state.handle, At(0, row + 1));
-  } else {
-    BreakLineOnConsole(state.handle);
-  }
+  MoveToNextRow(state.handle, row, info.srWindow.Bottom);
+}
+
+void ConsoleFinishRow() {
+  ConsoleState& state = State();
+  if (!state.rowInPlace) return;
+  state.rowInPlace = false;
+  CONSOLE_SCREEN_BUFFER_INFO info;
+  if (!::GetConsoleScreenBufferInfo(state.handle, &info)) return;
+  MoveToNextRow(state.handle, info.dwCursorPosition.Y, info.srWindow.Bottom);
 }
 
 }  // namespace platform

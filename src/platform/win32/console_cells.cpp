@@ -13,7 +13,8 @@ std::size_t ColouredCellCount(std::string_view cells) {
   return cells.empty() ? 0 : cells.size() - 1;
 }
 
-std::uint16_t RowAttribute(int colour, std::uint16_t startAttributes) {
+std::uint16_t RowAttribute(int colour, std::uint16_t startAttributes, bool coloured) {
+  if (!coloured) return startAttributes;
   return static_cast<std::uint16_t>((colour & 0x0F) | (startAttributes & 0xF0));
 }
 

@@ -17,8 +17,9 @@ std::string RowCells(std::string_view text, std::uint16_t width);
 std::size_t ColouredCellCount(std::string_view cells);
 
 // The caller's foreground (low four bits of the colour) on the background the
-// console had at start-up (bits 0xF0 of its attributes).
-std::uint16_t RowAttribute(int colour, std::uint16_t startAttributes);
+// console had at start-up (bits 0xF0 of its attributes); without colour, the
+// start-up attributes as they were.
+std::uint16_t RowAttribute(int colour, std::uint16_t startAttributes, bool coloured);
 
 // After a row is written on cursorRow, the cursor moves to the next row by itself
 // when that row is still inside the window; otherwise a line break on the console

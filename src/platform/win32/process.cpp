@@ -11,6 +11,7 @@
 #include <cstdlib>
 
 #include "platform/command_line_split.h"
+#include "platform/console.h"
 #include "platform/files.h"
 
 namespace platform {
@@ -105,6 +106,7 @@ std::string AnsiToOem(std::string_view text) {
 void WriteStandardError(std::string_view bytes) {
   FileHandle handle = StandardError();
   if (handle == kInvalidHandle) return;
+  ConsoleFinishRow();
   std::size_t written = 0;
   WriteBytes(handle, bytes.data(), bytes.size(), written);
 }
@@ -112,6 +114,7 @@ void WriteStandardError(std::string_view bytes) {
 // std::exit rather than ExitProcess: the streams are closed by then, and exit
 // still flushes anything a library left in C stdio.
 [[noreturn]] void TerminateProcess(int exitCode) {
+  ConsoleFinishRow();
   std::exit(exitCode);
 }
 

@@ -74,6 +74,10 @@ std::string CurrentFolderPrefix() {
   return ".\\";
 }
 
+std::string_view NativeLineEnd() {
+  return "\r\n";
+}
+
 void PumpMessages() {
   MSG message;
   while (::PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
