@@ -254,10 +254,10 @@ void RegisterAll() {
         ->Unit(benchmark::kMillisecond)
         ->UseRealTime();
   }
-  benchmark::RegisterBenchmark("per_line_cat/quorve_exact", ReplacePerLine, true)
+  benchmark::RegisterBenchmark("per_line_cat/quorve_exact", ReplacePerLine, CaseMode::Exact)
       ->Unit(benchmark::kMillisecond)
       ->UseRealTime();
-  benchmark::RegisterBenchmark("per_line_cat/quorve_folded", ReplacePerLine, false)
+  benchmark::RegisterBenchmark("per_line_cat/quorve_folded", ReplacePerLine, CaseMode::Folded)
       ->Unit(benchmark::kMillisecond)
       ->UseRealTime();
   benchmark::RegisterBenchmark("fresh_buffer_fill", FreshBufferFill)

@@ -327,7 +327,7 @@ std::string_view LineByLineRun::ApplyPairs(std::string_view text, bool& keep) {
       return text;
     }
     std::string& result = ResultBufferBeside(text);
-    RegexReplaceInto(result, pair.search, text, pair.replace, true);
+    RegexReplaceInto(result, pair.search, text, pair.replace, ReplacementKind::Template);
     text = result;
   }
   return text;

@@ -75,7 +75,7 @@ void ApplyPairsInto(const RunContext& context, std::string& text, stream::BlockG
   spare = std::string();
   if (!pairs.empty() && context.searchKind == SearchKind::Expression) {
     RegexReplaceTo([&result](std::string_view piece) { result.Add(piece); }, pairs.back().search,
-                   text, pairs.back().replace, true);
+                   text, pairs.back().replace, ReplacementKind::Template);
     return;
   }
   if (!pairs.empty()) {
@@ -117,7 +117,7 @@ bool PairStaysWithinLines(std::string_view search, std::string_view replace) {
 void ApplyPair(std::string& text, std::string& spare, std::string_view search,
                std::string_view replace, CaseMode caseMode, SearchKind kind) {
   if (kind == SearchKind::Expression) {
-    RegexReplaceInto(spare, search, text, replace, true);
+    RegexReplaceInto(spare, search, text, replace, ReplacementKind::Template);
     text.swap(spare);
     return;
   }

@@ -1,7 +1,13 @@
 #include "regex/compiled_expression.h"
 
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
+#include "regex/backtracking_engine.h"
+#include "regex/line_break_view.h"
+#include "regex/linear_engine.h"
+#include "regex/literal_engine.h"
 #include "regex/lowering.h"
 #include "regex/parser.h"
 #include "regex/regex_errors.h"
@@ -10,58 +16,78 @@ namespace regex_engine {
 
 namespace {
 
-// Generous stack for the compiled matcher: long inputs with many open
-// backtracking points need it, and it is only reserved, not touched, up front.
-constexpr std::size_t kJitStackStart = 256 * 1024;
-constexpr std::size_t kJitStackMax = 512 * 1024 * 1024;
-// The interpreter's heap limit, in KiB, for when the compiled matcher is missing.
-constexpr std::uint32_t kHeapLimitKiB = 4u * 1024 * 1024;
-
-int FailAtRepetitionLevelLimit(pcre2_callout_block* block, void*) {
-  if (block->callout_number ==
-      static_cast<std::uint32_t>(regex_lowering::kRepetitionLevelCallout)) {
-    return PCRE2_ERROR_CALLOUT;
-  }
-  return 0;
-}
-
-// The match context all searches share: the thread's one stack for the compiled
-// matcher, no match-count limit (backtracking bounds are the library's own), and
-// the callout that enforces the repetition-level limit.
-class MatchResources {
- public:
-  MatchResources() {
-    context_ = pcre2_match_context_create(nullptr);
-    stack_ = pcre2_jit_stack_create(kJitStackStart, kJitStackMax, nullptr);
-    if (context_ == nullptr) throw std::bad_alloc();
-    if (stack_ != nullptr) pcre2_jit_stack_assign(context_, nullptr, stack_);
-    pcre2_set_match_limit(context_, 0xFFFFFFFFu);
-    pcre2_set_depth_limit(context_, 0xFFFFFFFFu);
-    pcre2_set_heap_limit(context_, kHeapLimitKiB);
-    pcre2_set_callout(context_, FailAtRepetitionLevelLimit, nullptr);
-  }
-  ~MatchResources() {
-    pcre2_match_context_free(context_);
-    if (stack_ != nullptr) pcre2_jit_stack_free(stack_);
-  }
-  pcre2_match_context* Context() const { return context_; }
-
- private:
-  pcre2_match_context* context_ = nullptr;
-  pcre2_jit_stack* stack_ = nullptr;
+// What the debug variable asks for, read once.
+struct DebugSettings {
+  bool log = false;
+  EnginePolicy policy = EnginePolicy::Automatic;
 };
 
-pcre2_match_context* SharedMatchContext() {
-  static MatchResources resources;
-  return resources.Context();
+DebugSettings ReadDebugSettings() {
+  DebugSettings settings;
+  const char* value = std::getenv(kDebugVariable);
+  if (value == nullptr) return settings;
+  const std::string_view words(value);
+  settings.log = words == "1" || words.find("log") != std::string_view::npos;
+  if (words.find("backtracking") != std::string_view::npos) {
+    settings.policy = EnginePolicy::BacktrackingOnly;
+  } else if (words.find("linear") != std::string_view::npos) {
+    settings.policy = EnginePolicy::LinearWherePossible;
+  }
+  return settings;
+}
+
+const DebugSettings& Debug() {
+  static const DebugSettings settings = ReadDebugSettings();
+  return settings;
+}
+
+// The module's process-wide state (see regexpr.h): the policy and the counters.
+EnginePolicy& Policy() {
+  static EnginePolicy policy = Debug().policy;
+  return policy;
+}
+EngineCounters TheCounters;
+
+bool DebugLogWanted() {
+  return Debug().log;
+}
+
+void LogCompiled(std::string_view expression, const CompiledExpression& compiled, bool jit) {
+  if (!DebugLogWanted()) return;
+  const bool linear = compiled.Engine() == EngineKind::Linear;
+  const std::string line = std::string("quorve regex: ") +
+                           (linear ? "linear (RE2)"
+                            : jit  ? "backtracking (PCRE2 JIT)"
+                                   : "backtracking (PCRE2 interpreter)") +
+                           "; " + compiled.EngineReason() + "; expression " +
+                           std::string(expression) + "; pattern " + compiled.Pattern() + "\n";
+  std::fwrite(line.data(), 1, line.size(), stderr);
+}
+
+regex_choice::EngineChoice ChoiceUnderPolicy(const regex_tree::ParsedExpression& parsed) {
+  if (Policy() == EnginePolicy::BacktrackingOnly) {
+    return {EngineKind::Backtracking, "backtracking only (policy)"};
+  }
+  return regex_choice::ChooseEngine(parsed, Policy() == EnginePolicy::Automatic);
 }
 
 }  // namespace
 
-MatchData NewMatchData() {
-  MatchData data(pcre2_match_data_create(kMatchTableEntries, nullptr));
-  if (!data) throw std::bad_alloc();
-  return data;
+void SetEnginePolicy(EnginePolicy policy) {
+  Policy() = policy;
+  TheExpressionCache().Clear();
+}
+
+EnginePolicy CurrentEnginePolicy() {
+  return Policy();
+}
+
+const EngineCounters& Counters() {
+  return TheCounters;
+}
+
+void ResetCounters() {
+  TheCounters = EngineCounters{};
 }
 
 std::string_view UpToFirstNul(std::string_view text) {
@@ -74,39 +100,85 @@ CompiledExpression::CompiledExpression(std::string_view expression, platform::Co
   const regex_case::CaseMap cases(codePage);
   const regex_tree::ParsedExpression parsed = regex_parser::Parse(expression, cases);
   groupCount_ = parsed.groupCount;
-  pattern_ = regex_lowering::LowerToPattern(parsed, cases);
-  tables_ = cases.MatcherTables();
-
-  pcre2_compile_context* compileContext = pcre2_compile_context_create(nullptr);
-  if (compileContext == nullptr) throw std::bad_alloc();
-  pcre2_set_character_tables(compileContext, tables_.data());
-  int errorNumber = 0;
-  PCRE2_SIZE errorOffset = 0;
-  code_ = pcre2_compile(reinterpret_cast<PCRE2_SPTR>(pattern_.data()), pattern_.size(),
-                        PCRE2_NEVER_UTF | PCRE2_NEVER_UCP | PCRE2_NEVER_BACKSLASH_C, &errorNumber,
-                        &errorOffset, compileContext);
-  pcre2_compile_context_free(compileContext);
-  // Every pattern made from a valid expression is valid; what the library can
-  // still refuse is one too big for its compiled form.
-  if (code_ == nullptr) throw regex_errors::MakeError(regex_errors::kExpressionTooBig);
-  // Without the compiled matcher the interpreter gives the same results, slower.
-  pcre2_jit_compile(code_, PCRE2_JIT_COMPLETE);
-  scratch_ = NewMatchData();
+  const regex_choice::EngineChoice choice = ChoiceUnderPolicy(parsed);
+  reason_ = choice.reason;
+  if (Policy() == EnginePolicy::Automatic) literal_ = regex_literal::LiteralEngine::Create(parsed);
+  if (literal_) {
+    ++TheCounters.literalCompiles;
+    reason_ = "a short list of plain words: the vector scan is fastest";
+  } else if (choice.kind == EngineKind::Linear) {
+    pattern_ = regex_lowering::LowerToPattern(parsed, cases, regex_lowering::Dialect::Linear);
+    std::string refusal;
+    linear_ = regex_linear::LinearEngine::Create(
+        pattern_, regex_choice::HasLineAnchors(parsed.root), refusal);
+    if (linear_) {
+      ++TheCounters.linearCompiles;
+    } else {
+      ++TheCounters.linearRefusals;
+      reason_ = "refused by the linear library: " + refusal;
+    }
+  }
+  bool jit = false;
+  // A word list also gets PCRE2, which runs it on short subjects.
+  if (!linear_) {
+    pattern_ = regex_lowering::LowerToPattern(parsed, cases);
+    backtracking_ = std::make_unique<regex_backtracking::BacktrackingEngine>(pattern_, cases);
+    jit = backtracking_->Jit();
+    ++TheCounters.backtrackingCompiles;
+    if (!jit) ++TheCounters.interpreterFallbacks;
+  }
+  LogCompiled(expression, *this, jit);
 }
 
-CompiledExpression::~CompiledExpression() {
-  pcre2_code_free(code_);
+CompiledExpression::~CompiledExpression() = default;
+
+bool CompiledExpression::NeedsLineBreakView() const {
+  return linear_ && linear_->NeedsLineBreakView();
+}
+
+EngineKind CompiledExpression::Engine() const {
+  if (literal_) return EngineKind::Literal;
+  return linear_ ? EngineKind::Linear : EngineKind::Backtracking;
 }
 
 bool CompiledExpression::Search(std::string_view subject, std::size_t startOffset,
-                                pcre2_match_data* matchData) const {
-  const int rc = pcre2_match(code_, reinterpret_cast<PCRE2_SPTR>(subject.data()), subject.size(),
-                             startOffset, 0, matchData, SharedMatchContext());
-  if (rc >= 0) return true;
-  if (rc == PCRE2_ERROR_NOMATCH) return false;
-  if (rc == PCRE2_ERROR_CALLOUT) throw regex_errors::MakeError(regex_errors::kLoopStackExceeded);
-  if (rc == PCRE2_ERROR_NOMEMORY) throw std::bad_alloc();
-  throw regex_errors::MakeError(regex_errors::kMatcherLimitExceeded);
+                                MatchOffsets& offsets, std::uint32_t entries) const {
+  return SubjectSearch(*this, subject).Search(startOffset, offsets, entries);
+}
+
+bool CompiledExpression::SearchPrepared(const SubjectSearch& search, std::size_t startOffset,
+                                        MatchOffsets& offsets, std::uint32_t entries) const {
+  if (search.wordScan_) {
+    ++TheCounters.literalSearches;
+    return literal_->Search(search.subject_, search.scan_, startOffset, offsets.data(), entries);
+  }
+  if (linear_) {
+    ++TheCounters.linearSearches;
+    return linear_->Search(search.subject_, search.view_.get(), startOffset, offsets.data(),
+                           entries);
+  }
+  ++TheCounters.backtrackingSearches;
+  return backtracking_->Search(search.subject_, startOffset, offsets.data(), entries);
+}
+
+SubjectSearch::SubjectSearch(const CompiledExpression& compiled, std::string_view subject)
+    : compiled_(&compiled), subject_(subject) {
+  if (compiled.NeedsLineBreakView()) {
+    view_ = std::make_unique<regex_lines::LineBreakView>(subject);
+  }
+  if (compiled.literal_ && subject.size() >= regex_literal::kMinSubjectLength) {
+    wordScan_ = true;
+    scan_ = regex_literal::LiteralEngine::NewScan();
+  }
+}
+
+SubjectSearch::~SubjectSearch() = default;
+SubjectSearch::SubjectSearch(SubjectSearch&&) noexcept = default;
+SubjectSearch& SubjectSearch::operator=(SubjectSearch&&) noexcept = default;
+
+bool SubjectSearch::Search(std::size_t startOffset, MatchOffsets& offsets,
+                           std::uint32_t entries) const {
+  return compiled_->SearchPrepared(*this, startOffset, offsets, entries);
 }
 
 const std::shared_ptr<const CompiledExpression>& ExpressionCache::Get(std::string_view expression,

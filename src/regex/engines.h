@@ -10,5 +10,5 @@ struct RegexEngineFacts {
   bool jit = false;     // expressions are compiled to machine code here and now
 };
 
-// One entry per engine, in the order --version lists them: PCRE2 first.
+// One entry per engine, in the order --version lists them: PCRE2 first, then RE2.
 std::vector<RegexEngineFacts> RegexEngines();

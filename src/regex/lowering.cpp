@@ -1,5 +1,6 @@
 #include "regex/lowering.h"
 
+#include "regex/engine_choice.h"
 #include "regex/regex_errors.h"
 
 namespace regex_lowering {
@@ -14,11 +15,15 @@ using regex_tree::ByteSet;
 using regex_tree::kUnbounded;
 using regex_tree::Piece;
 
-// The largest count the library takes in one quantifier.
+// The largest count the backtracking library takes in one quantifier.
 constexpr std::uint32_t kLargestCount = 65535;
 
+bool IsAsciiLetter(std::uint8_t c) {
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
+
 bool IsAsciiAlnum(std::uint8_t c) {
-  return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+  return (c >= '0' && c <= '9') || IsAsciiLetter(c);
 }
 
 std::string HexByte(std::uint8_t c) {
@@ -32,13 +37,36 @@ std::string EscapedByte(std::uint8_t c) {
   return IsAsciiAlnum(c) ? std::string(1, static_cast<char>(c)) : HexByte(c);
 }
 
-std::string SetText(const ByteSet& set) {
+// What the pattern is written for: the library, and for the linear one whether
+// the subject is its line-break view (regex/line_break_view.h).
+struct Target {
+  Dialect dialect = Dialect::Backtracking;
+  bool lineBreakTokens = false;
+};
+
+// A pattern piece that never matches: the backtracking library has a failing
+// look-ahead; the linear library, which has none, takes an empty class.
+std::string NeverText(const Target& target) {
+  return target.dialect == Dialect::Backtracking ? "(?:(?!))" : "[^\\x00-\\xff]";
+}
+
+// One byte. The linear library (Debian's 20220601) loses Latin-1 mode on a
+// literal above 0x7f that it factors out of alternatives ("\xe9|\xe9b" then
+// matches nothing), so such a byte goes to it as a class of two: with NUL, which
+// the subject never holds, or on the line-break view with CR, which is never
+// the next byte where a pattern piece begins there.
+std::string SingleByteText(std::uint8_t c, const Target& target) {
+  if (target.dialect == Dialect::Backtracking || c < 0x80) return EscapedByte(c);
+  return std::string("[") + (target.lineBreakTokens ? "\\x0d" : "\\x00") + HexByte(c) + "]";
+}
+
+std::string SetText(const ByteSet& set, const Target& target) {
   const std::size_t count = set.count();
-  if (count == 0) return "(?:(?!))";
+  if (count == 0) return NeverText(target);
   if (count == 256) return ".";  // the pattern runs with dot-all on
   if (count == 1) {
     for (int c = 0; c < 256; ++c) {
-      if (set.test(c)) return EscapedByte(static_cast<std::uint8_t>(c));
+      if (set.test(c)) return SingleByteText(static_cast<std::uint8_t>(c), target);
     }
   }
   std::string text = "[";
@@ -72,8 +100,13 @@ std::string CountText(std::uint32_t min, std::uint32_t max) {
 
 class Lowering {
  public:
-  Lowering(const regex_tree::ParsedExpression& parsed, const regex_case::CaseMap& cases)
-      : parsed_(parsed), cases_(cases) {}
+  Lowering(const regex_tree::ParsedExpression& parsed, const regex_case::CaseMap& cases,
+           Dialect dialect)
+      : parsed_(parsed),
+        cases_(cases),
+        dialect_(dialect),
+        lineBreakTokens_(dialect == Dialect::Linear && regex_choice::HasLineAnchors(parsed.root)),
+        target_{dialect, lineBreakTokens_} {}
 
   std::string Run() {
     // Dot-all for the whole pattern: "." is any byte; "." with s off is written
@@ -91,18 +124,23 @@ class Lowering {
     return text;
   }
 
-  // Caseless letters whose pair the library's case tables hold are written in a
-  // caseless stretch, so the library can use its fast caseless search on them.
-  bool InCaselessStretch(const Piece& piece) const {
-    return piece.atom.kind == AtomKind::Literal && piece.atom.caseless &&
-           cases_.FoldsBothWays(piece.atom.byte);
+  // Caseless letters are written in a caseless stretch where the library's own
+  // folding gives exactly the code page's pair, so that it can use its fast
+  // caseless search on them. The backtracking library folds through tables made
+  // from the code page; the linear one folds by its own tables, which agree with
+  // every code page on the ASCII letters alone.
+  bool InCaselessStretch(const Atom& atom) const {
+    if (atom.kind != AtomKind::Literal || !atom.caseless) return false;
+    if (dialect_ == Dialect::Backtracking) return cases_.FoldsBothWays(atom.byte);
+    return IsAsciiLetter(atom.byte) && atom.alternate == (atom.byte ^ 0x20) &&
+           cases_.FoldsBothWays(atom.byte);
   }
 
   std::string BranchText(const Branch& branch) {
     std::string text;
     bool caselessOpen = false;
     for (const Piece& piece : branch) {
-      const bool caseless = InCaselessStretch(piece);
+      const bool caseless = InCaselessStretch(piece.atom);
       if (caseless && !caselessOpen) text += "(?i:";
       if (!caseless && caselessOpen) text += ")";
       caselessOpen = caseless;
@@ -138,7 +176,10 @@ class Lowering {
     if (piece.atom.kind == AtomKind::Nothing) return text;
     if (IsAssertion(piece.atom.kind))
       return text + "(?:" + unit + ")" + CountText(q.min, q.max) + lazy;
-    if (q.min <= kLargestCount && (q.max == kUnbounded || q.max <= kLargestCount)) {
+    // The linear library refuses counts above its own limit; such an expression
+    // then runs on the backtracking one.
+    if (dialect_ == Dialect::Linear ||
+        (q.min <= kLargestCount && (q.max == kUnbounded || q.max <= kLargestCount))) {
       return text + unit + CountText(q.min, q.max) + lazy;
     }
     // Repeating the text of a capturing group would add groups.
@@ -176,13 +217,17 @@ class Lowering {
   std::string AtomText(const Atom& atom) {
     switch (atom.kind) {
       case AtomKind::Literal:
-        if (!atom.caseless || cases_.FoldsBothWays(atom.byte)) return EscapedByte(atom.byte);
+        if (lineBreakTokens_ && IsViewSpecial(atom.byte)) return ViewSetText(ByteOf(atom.byte));
+        if (!atom.caseless || InCaselessStretch(atom)) return SingleByteText(atom.byte, target_);
         return "[" + HexByte(atom.byte) + HexByte(atom.alternate) + "]";
       case AtomKind::Set:
-        return SetText(atom.set);
+        if (lineBreakTokens_) return ViewSetText(atom.set);
+        return SetText(atom.set, target_);
       case AtomKind::AnyByte:
+        if (lineBreakTokens_) return ViewSetText(ByteSet().set());
         return ".";
       case AtomKind::AnyButLineBreak:
+        if (lineBreakTokens_) return "[^\\x00\\x0a\\x0d]";
         return "[^\\x0a\\x0d]";
       case AtomKind::Group:
         return "(" + AlternationText(*atom.body) + ")";
@@ -192,10 +237,14 @@ class Lowering {
         return "\\A";
       case AtomKind::InputEnd:
         return "\\z";
-      // Never between the CR and the LF of a pair.
+      // Never between the CR and the LF of a pair. The linear library has no
+      // look-around; it runs such patterns on the line-break view of the subject,
+      // where its own line anchors mean exactly this (regex/line_break_view.h).
       case AtomKind::LineStart:
+        if (dialect_ == Dialect::Linear) return "(?m:^)";
         return "(?:\\A|(?<=\\x0a)|(?<=\\x0d)(?!\\x0a))";
       case AtomKind::LineEnd:
+        if (dialect_ == Dialect::Linear) return "(?m:$)";
         return "(?:\\z|(?=\\x0d)|(?<!\\x0d)(?=\\x0a))";
       case AtomKind::WordBoundary:
         return "\\b";
@@ -207,22 +256,41 @@ class Lowering {
     return "";
   }
 
+  // On the line-break view (regex/line_break_view.h) a CR or LF is a token of four
+  // bytes, and NUL, which the subject never holds, occurs only inside tokens.
+  static bool IsViewSpecial(std::uint8_t c) { return c == 0x00 || c == 0x0a || c == 0x0d; }
+  static ByteSet ByteOf(std::uint8_t c) { return ByteSet().set(c); }
+
+  std::string ViewSetText(const ByteSet& set) const {
+    ByteSet plain = set;
+    for (std::uint8_t c : {0x00, 0x0a, 0x0d}) plain.reset(c);
+    const bool cr = set.test(0x0d), lf = set.test(0x0a);
+    if (!cr && !lf) return SetText(plain, target_);
+    const std::string third = cr && lf ? "[\\x00\\x0d]" : cr ? "\\x0d" : "\\x00";
+    const std::string token = "[\\x00\\x0a]\\x0d" + third + "[\\x00\\x0a]";
+    if (plain.none()) return "(?:" + token + ")";
+    return "(?:" + SetText(plain, target_) + "|" + token + ")";
+  }
+
   std::string BackreferenceText(const Atom& atom) const {
     // A group that does not exist is never set, so the reference never matches.
-    if (atom.group > parsed_.groupCount) return "(?:(?!))";
+    if (atom.group > parsed_.groupCount) return NeverText(target_);
     const std::string reference = "\\g{" + std::to_string(atom.group) + "}";
     return atom.caseless ? "(?i:" + reference + ")" : reference;
   }
 
   const regex_tree::ParsedExpression& parsed_;
   const regex_case::CaseMap& cases_;
+  Dialect dialect_;
+  bool lineBreakTokens_;
+  Target target_;
 };
 
 }  // namespace
 
 std::string LowerToPattern(const regex_tree::ParsedExpression& parsed,
-                           const regex_case::CaseMap& cases) {
-  return Lowering(parsed, cases).Run();
+                           const regex_case::CaseMap& cases, Dialect dialect) {
+  return Lowering(parsed, cases, dialect).Run();
 }
 
 }  // namespace regex_lowering

@@ -9,7 +9,7 @@
 
 namespace regex_parser {
 
-constexpr int kMaxGroups = 14;
+using regex_tree::kMaxGroups;
 constexpr int kMaxRepetitionLevels = 10;
 // Brace numbers have at most this many digits.
 constexpr int kMaxBraceDigits = 8;

@@ -1,12 +1,15 @@
 #include "regex/regexpr.h"
 
+#include <algorithm>
 #include <functional>
+#include <optional>
 
 #include "platform/byte_buffer.h"
 #include "platform/system.h"
 #include "regex/compiled_expression.h"
 #include "regex/regex_errors.h"
 #include "regex/template_expansion.h"
+#include "regex/tree.h"
 
 namespace {
 
@@ -16,14 +19,15 @@ using regex_engine::UpToFirstNul;
 // The code page whose letter case "(?i)" follows; read once at start-up.
 platform::CodePage ModuleCodePage = platform::CodePage::AsciiOnly;
 
-constexpr std::int32_t kHighestEntry = 14;
+using regex_engine::MatchOffsets;
+using regex_engine::SubjectSearch;
 
-regex_template::MatchTable TableOf(const CompiledExpression& compiled, std::string_view subject,
-                                   pcre2_match_data* matchData) {
+regex_template::MatchTable TableOf(std::string_view subject, const MatchOffsets& offsets,
+                                   std::uint32_t entries) {
   regex_template::MatchTable table;
   table.subject = subject;
-  table.offsets = pcre2_get_ovector_pointer(matchData);
-  table.entries = static_cast<std::uint32_t>(compiled.GroupCount()) + 1;
+  table.offsets = offsets.data();
+  table.entries = entries;
   return table;
 }
 
@@ -82,18 +86,23 @@ void AppendExpansionTo(PieceOutput& output, std::string_view replacement,
 // so whatever follows a NUL is kept after the last match.
 template <class Output>
 void ReplaceAllMatches(Output& output, const CompiledExpression& compiled, std::string_view input,
-                       std::string_view replacement, bool expand) {
-  const std::string_view subject = UpToFirstNul(input);
-  pcre2_match_data* matchData = compiled.ScratchMatchData();
+                       std::string_view replacement, ReplacementKind kind) {
+  const SubjectSearch search(compiled, UpToFirstNul(input));
+  const std::string_view subject = search.Subject();
+  MatchOffsets offsets;
+  const bool literal = kind == ReplacementKind::Literal || regex_template::IsPlainText(replacement);
+  // Only the entries the template refers to are asked of the library.
+  const std::uint32_t entries =
+      literal ? 1
+              : std::min(static_cast<std::uint32_t>(compiled.GroupCount()) + 1,
+                         regex_template::EntriesReferenced(replacement));
   output.clear();
   ReserveOutput(output, input.size());
-  if (!compiled.Search(subject, 0, matchData)) {
+  if (!search.Search(0, offsets, entries)) {
     output.append(input);
     return;
   }
-  const bool literal = !expand || regex_template::IsPlainText(replacement);
-  const regex_template::MatchTable table = TableOf(compiled, subject, matchData);
-  const PCRE2_SIZE* offsets = table.offsets;
+  const regex_template::MatchTable table = TableOf(subject, offsets, entries);
   std::size_t copied = 0;
   for (;;) {
     const std::size_t start = offsets[0];
@@ -107,7 +116,7 @@ void ReplaceAllMatches(Output& output, const CompiledExpression& compiled, std::
     copied = end;
     std::size_t next = 0;
     if (!NextStart(start, end, subject.size(), next)) break;
-    if (!compiled.Search(subject, next, matchData)) break;
+    if (!search.Search(next, offsets, entries)) break;
   }
   output.append(input.data() + copied, input.size() - copied);
 }
@@ -123,19 +132,24 @@ bool LiesIn(std::string_view text, const std::string& buffer) {
 }  // namespace
 
 struct TRegExpr::State {
-  explicit State(platform::CodePage page)
-      : codePage(page), matchData(regex_engine::NewMatchData()) {}
+  explicit State(platform::CodePage page) : codePage(page) {}
 
   platform::CodePage codePage;
   std::string expression;
   std::shared_ptr<const CompiledExpression> compiled;
   bool hasInput = false;
   std::string input;
-  regex_engine::MatchData matchData;
+  // Searches of the compiled expression over input; made anew by Exec.
+  std::optional<SubjectSearch> search;
+  MatchOffsets offsets{};
   bool matched = false;
   std::int32_t failurePosition = 0;
 
-  const PCRE2_SIZE* Offsets() const { return pcre2_get_ovector_pointer(matchData.get()); }
+  const std::size_t* Offsets() const { return offsets.data(); }
+  SubjectSearch& Search() {
+    if (!search) search.emplace(*compiled, input);
+    return *search;
+  }
 };
 
 TRegExpr::TRegExpr() : TRegExpr(ModuleCodePage) {}
@@ -144,6 +158,7 @@ TRegExpr::~TRegExpr() = default;
 
 void TRegExpr::SetExpression(std::string_view expression) {
   state_->expression.assign(UpToFirstNul(expression));
+  state_->search.reset();
   state_->compiled.reset();
 }
 
@@ -173,41 +188,41 @@ void EnsureCompiled(std::shared_ptr<const CompiledExpression>& compiled,
 
 bool TRegExpr::Exec(std::string_view input) {
   State& s = *state_;
+  s.search.reset();
   s.input.assign(UpToFirstNul(input));
   s.hasInput = true;
   s.matched = false;
   EnsureCompiled(s.compiled, s.expression, s.codePage, s.failurePosition,
                  [this](std::int32_t code) { RaiseError(code); });
-  s.matched = s.compiled->Search(s.input, 0, s.matchData.get());
+  s.matched = s.Search().Search(0, s.offsets);
   return s.matched;
 }
 
 bool TRegExpr::ExecNext() {
   State& s = *state_;
   if (!s.matched) RaiseError(regex_errors::kExecNextWithoutExec);
-  const PCRE2_SIZE* offsets = s.Offsets();
   std::size_t next = 0;
-  const bool inside = NextStart(offsets[0], offsets[1], s.input.size(), next);
+  const bool inside = NextStart(s.offsets[0], s.offsets[1], s.input.size(), next);
   s.matched = false;
   EnsureCompiled(s.compiled, s.expression, s.codePage, s.failurePosition,
                  [this](std::int32_t code) { RaiseError(code); });
   if (!inside) return false;
-  s.matched = s.compiled->Search(s.input, next, s.matchData.get());
+  s.matched = s.Search().Search(next, s.offsets);
   return s.matched;
 }
 
 std::int64_t TRegExpr::GroupStart(std::int32_t n) const {
   const State& s = *state_;
-  if (n < 0 || n > kHighestEntry || !s.hasInput || !s.matched || !s.compiled) return -1;
+  if (n < 0 || n > regex_tree::kMaxGroups || !s.hasInput || !s.matched || !s.compiled) return -1;
   if (n > s.compiled->GroupCount()) return -1;
-  const PCRE2_SIZE start = s.Offsets()[2 * n];
-  if (start == PCRE2_UNSET) return -1;
+  const std::size_t start = s.Offsets()[2 * n];
+  if (start == regex_engine::kUnsetOffset) return -1;
   return static_cast<std::int64_t>(start) + 1;
 }
 
 std::int64_t TRegExpr::GroupLength(std::int32_t n) const {
   if (GroupStart(n) < 0) return -1;
-  const PCRE2_SIZE* offsets = state_->Offsets();
+  const std::size_t* offsets = state_->Offsets();
   return static_cast<std::int64_t>(offsets[2 * n + 1] - offsets[2 * n]);
 }
 
@@ -217,21 +232,23 @@ std::string TRegExpr::ExpandTemplate(std::string_view templ) {
                  [this](std::int32_t code) { RaiseError(code); });
   if (!s.hasInput) RaiseError(regex_errors::kNoInput);
   std::string result;
-  regex_template::MatchTable table = TableOf(*s.compiled, s.input, s.matchData.get());
+  regex_template::MatchTable table =
+      TableOf(s.input, s.offsets, static_cast<std::uint32_t>(s.compiled->GroupCount()) + 1);
   if (!s.matched) table.entries = 0;
   regex_template::AppendExpansion(result, templ, table);
   return result;
 }
 
 std::string TRegExpr::ReplaceMatches(std::string_view input, std::string_view replacement,
-                                     bool expand) {
+                                     ReplacementKind kind) {
   std::string result;
   if (!Exec(input)) return std::string(input);
   std::size_t copied = 0;
   do {
     const std::size_t start = static_cast<std::size_t>(GroupStart(0) - 1);
     result.append(input.substr(copied, start - copied));
-    result += expand ? ExpandTemplate(replacement) : std::string(replacement);
+    result +=
+        kind == ReplacementKind::Template ? ExpandTemplate(replacement) : std::string(replacement);
     copied = start + static_cast<std::size_t>(GroupLength(0));
   } while (ExecNext());
   result.append(input.substr(copied));
@@ -249,32 +266,33 @@ std::string TRegExpr::ErrorText(std::int32_t code) const {
 
 bool RegexMatches(std::string_view expression, std::string_view input) {
   const auto& compiled = regex_engine::TheExpressionCache().Get(expression, ModuleCodePage);
-  return compiled->Search(UpToFirstNul(input), 0, compiled->ScratchMatchData());
+  MatchOffsets offsets;
+  return compiled->Search(UpToFirstNul(input), 0, offsets, 0);
 }
 
 void RegexReplaceInto(std::string& output, std::string_view expression, std::string_view input,
-                      std::string_view replacement, bool expand) {
+                      std::string_view replacement, ReplacementKind kind) {
   const auto& compiled = regex_engine::TheExpressionCache().Get(expression, ModuleCodePage);
   if (LiesIn(input, output) || LiesIn(replacement, output)) {
     std::string separate;
-    ReplaceAllMatches(separate, *compiled, input, replacement, expand);
+    ReplaceAllMatches(separate, *compiled, input, replacement, kind);
     output.swap(separate);
     return;
   }
-  ReplaceAllMatches(output, *compiled, input, replacement, expand);
+  ReplaceAllMatches(output, *compiled, input, replacement, kind);
 }
 
 void RegexReplaceTo(const RegexPieceSink& sink, std::string_view expression, std::string_view input,
-                    std::string_view replacement, bool expand) {
+                    std::string_view replacement, ReplacementKind kind) {
   const auto& compiled = regex_engine::TheExpressionCache().Get(expression, ModuleCodePage);
   PieceOutput output(sink);
-  ReplaceAllMatches(output, *compiled, input, replacement, expand);
+  ReplaceAllMatches(output, *compiled, input, replacement, kind);
 }
 
 std::string RegexReplace(std::string_view expression, std::string_view input,
-                         std::string_view replacement, bool expand) {
+                         std::string_view replacement, ReplacementKind kind) {
   std::string output;
-  RegexReplaceInto(output, expression, input, replacement, expand);
+  RegexReplaceInto(output, expression, input, replacement, kind);
   return output;
 }
 

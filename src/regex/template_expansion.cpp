@@ -1,12 +1,14 @@
 #include "regex/template_expansion.h"
 
+#include <algorithm>
 #include <cstring>
+
+#include "regex/tree.h"
 
 namespace regex_template {
 
 namespace {
 
-constexpr std::uint32_t kHighestEntry = 14;
 // Above every entry number; a run of digits past this stays past it.
 constexpr std::uint64_t kNoEntry = 1000;
 
@@ -71,7 +73,7 @@ Token NextToken(std::string_view templ, std::size_t at) {
 }
 
 std::string_view EntryText(const MatchTable& table, std::uint64_t entry) {
-  if (entry > kHighestEntry || entry >= table.entries) return {};
+  if (entry > regex_tree::kMaxGroups || entry >= table.entries) return {};
   const std::size_t start = table.offsets[2 * entry];
   const std::size_t end = table.offsets[2 * entry + 1];
   if (start > table.subject.size() || end > table.subject.size() || end < start) return {};
@@ -86,6 +88,18 @@ std::string_view TokenText(const Token& token, const MatchTable& table) {
 
 bool IsPlainText(std::string_view templ) {
   return templ.find_first_of("$\\") == std::string_view::npos;
+}
+
+std::uint32_t EntriesReferenced(std::string_view templ) {
+  std::uint32_t entries = 1;
+  for (std::size_t at = 0; at < templ.size();) {
+    const Token token = NextToken(templ, at);
+    if (token.isReference && token.entry <= regex_tree::kMaxGroups) {
+      entries = std::max(entries, static_cast<std::uint32_t>(token.entry) + 1);
+    }
+    at += token.length;
+  }
+  return entries;
 }
 
 void AppendExpansion(std::string& output, std::string_view templ, const MatchTable& table) {

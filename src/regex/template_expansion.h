@@ -20,6 +20,10 @@ struct MatchTable {
 // True when the template has nothing to expand and is copied as it is.
 bool IsPlainText(std::string_view templ);
 
+// One more than the highest entry the template refers to (entries above 14 give
+// nothing); at least 1.
+std::uint32_t EntriesReferenced(std::string_view templ);
+
 // Measures the expansion, then writes it in one piece at the end of output.
 void AppendExpansion(std::string& output, std::string_view templ, const MatchTable& table);
 

@@ -11,6 +11,11 @@
 
 namespace regex_tree {
 
+// An expression captures at most this many groups; a match reports the whole
+// match as entry 0 and then one entry per group.
+constexpr int kMaxGroups = 14;
+constexpr std::uint32_t kMatchTableEntries = kMaxGroups + 1;
+
 using ByteSet = std::bitset<256>;
 
 enum class AtomKind {

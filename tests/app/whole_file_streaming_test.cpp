@@ -190,7 +190,7 @@ class WholeFileStreamingTest : public apptest::AppTest {
     std::string text = JoinLines(list);
     for (const SearchReplacePair& pair : context.pairs) {
       text = context.searchKind == SearchKind::Expression
-                 ? RegexReplace(pair.search, text, pair.replace, true)
+                 ? RegexReplace(pair.search, text, pair.replace, ReplacementKind::Template)
                  : ReplaceAll(text, pair.search, pair.replace, context.caseMode);
     }
     if (context.dosOutput) text = ToOemText(text);

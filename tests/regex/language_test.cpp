@@ -176,9 +176,10 @@ class ReplaceTest : public ::testing::TestWithParam<ReplaceCase> {};
 TEST_P(ReplaceTest, ReplacesEveryMatchThroughObjectAndOneShot) {
   const ReplaceCase& c = GetParam();
   EXPECT_EQ(Replaced(c.expression, c.input, c.templ), c.expected) << c.expression;
-  EXPECT_EQ(RegexReplace(c.expression, c.input, c.templ, true), c.expected) << c.expression;
+  EXPECT_EQ(RegexReplace(c.expression, c.input, c.templ, ReplacementKind::Template), c.expected)
+      << c.expression;
   std::string reused = "left over from an earlier line";
-  RegexReplaceInto(reused, c.expression, c.input, c.templ, true);
+  RegexReplaceInto(reused, c.expression, c.input, c.templ, ReplacementKind::Template);
   EXPECT_EQ(reused, c.expected) << c.expression;
 }
 
@@ -213,16 +214,16 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(Replace, ReplacementInsertedUnchangedWithoutExpand) {
   TRegExpr regex;
   regex.SetExpression("(b)");
-  EXPECT_EQ(regex.ReplaceMatches("abc", "[$1\\n]", false), "a[$1\\n]c");
-  EXPECT_EQ(RegexReplace("(b)", "abc", "[$1\\n]", false), "a[$1\\n]c");
+  EXPECT_EQ(regex.ReplaceMatches("abc", "[$1\\n]", ReplacementKind::Literal), "a[$1\\n]c");
+  EXPECT_EQ(RegexReplace("(b)", "abc", "[$1\\n]", ReplacementKind::Literal), "a[$1\\n]c");
 }
 
 TEST(Replace, IntoTheBufferHoldingTheInput) {
   std::string buffer = "a-b-c";
-  RegexReplaceInto(buffer, "-", buffer, "+", true);
+  RegexReplaceInto(buffer, "-", buffer, "+", ReplacementKind::Template);
   EXPECT_EQ(buffer, "a+b+c");
   std::string templ = "$0$0";
-  RegexReplaceInto(templ, "b", "abc", templ, true);
+  RegexReplaceInto(templ, "b", "abc", templ, ReplacementKind::Template);
   EXPECT_EQ(templ, "abbc");
 }
 

@@ -120,7 +120,7 @@ TEST(CompileFailure, EveryMessageOfTheTable) {
 TEST(CompileFailure, OneShotOperationsFailAtEveryUseWithTheSameMessage) {
   for (int attempt = 0; attempt < 3; ++attempt) {
     try {
-      RegexReplace("ab(c", "abc", "x", true);
+      RegexReplace("ab(c", "abc", "x", ReplacementKind::Template);
       FAIL();
     } catch (const ERegExpr& failure) {
       EXPECT_EQ(failure.Message(), "TRegExpr(comp): ParseReg Unmatched () (pos 4)");
@@ -147,7 +147,7 @@ TEST(CompileFailure, ExpressionIsCutAtItsFirstNul) {
   EXPECT_EQ(regex.Expression(), "ab");
   EXPECT_TRUE(regex.Exec("xab"));
   EXPECT_EQ(regex.GroupStart(0), 2);
-  EXPECT_EQ(RegexReplace(std::string("b\0(", 3), "abc", "-", true), "a-c");
+  EXPECT_EQ(RegexReplace(std::string("b\0(", 3), "abc", "-", ReplacementKind::Template), "a-c");
 }
 
 struct ValidText {

@@ -83,10 +83,12 @@ TEST(Exec, EmptyExpressionFailsAtEverySearchWithoutPosition) {
   } catch (const ERegExpr& failure) {
     EXPECT_EQ(failure.Message(), "TRegExpr(exec): Not Assigned Expression Property");
   }
-  EXPECT_EQ(FailureCodeOf([] { RegexReplace("", "abc", "x", true); }), 1003);
+  EXPECT_EQ(FailureCodeOf([] { RegexReplace("", "abc", "x", ReplacementKind::Template); }), 1003);
   EXPECT_EQ(FailureCodeOf([] { RegexMatches("", "abc"); }), 1003);
   std::string output;
-  EXPECT_EQ(FailureCodeOf([&] { RegexReplaceInto(output, "", "abc", "x", true); }), 1003);
+  EXPECT_EQ(
+      FailureCodeOf([&] { RegexReplaceInto(output, "", "abc", "x", ReplacementKind::Template); }),
+      1003);
 }
 
 TEST(Exec, SeesTheInputOnlyUpToItsFirstNul) {
