@@ -105,7 +105,7 @@ peak "python3 bytes.replace" "python3 -c '$PY_REPLACE' $LF_FILE > $OUT"
 rm -f "$OUT"
 
 [[ ${WHOLE_FILE_ONLY:-0} == 1 ]] && exit 0
-for other in bench/run_line_by_line.sh bench/run_regex.sh bench/run_write_back.sh; do
+for other in bench/run_whole_file.sh bench/run_line_by_line.sh bench/run_regex.sh bench/run_write_back.sh; do
   if [[ -x $other ]]; then
     echo
     echo "== $other"

@@ -23,11 +23,11 @@ class Exception : public std::exception {
   const void* raise_address_;
 };
 
-#define QUORVE_FAILURE_CLASS(Name, Parent)                          \
-  class Name : public Parent {                                      \
-   public:                                                          \
-    using Parent::Parent;                                           \
-    const char* ClassName() const override { return #Name; }        \
+#define QUORVE_FAILURE_CLASS(Name, Parent)                   \
+  class Name : public Parent {                               \
+   public:                                                   \
+    using Parent::Parent;                                    \
+    const char* ClassName() const override { return #Name; } \
   }
 
 QUORVE_FAILURE_CLASS(EStreamError, Exception);
@@ -37,6 +37,10 @@ QUORVE_FAILURE_CLASS(EFCreateError, EFileStreamError);
 QUORVE_FAILURE_CLASS(EFilerError, EStreamError);
 QUORVE_FAILURE_CLASS(EWriteError, EFilerError);
 QUORVE_FAILURE_CLASS(EStringListError, Exception);
+// A run that stops before it does harm (a written-back file that would lose its
+// rest): the user sees its message alone, one line on standard error, instead of
+// a failure report.
+QUORVE_FAILURE_CLASS(ERefusal, Exception);
 
 class EOutOfMemory : public Exception {
  public:

@@ -128,33 +128,6 @@ bool Searchable(std::string_view source, std::string_view search) {
   return true;
 }
 
-// The scan of a search, and its skip table when the scan needs one (no vector
-// compare possible); the scan points at the table and at the search's bytes.
-PatternScan PrepareScan(std::string_view search, CaseMode caseMode, SkipTable& table) {
-  const auto m = static_cast<std::int32_t>(search.size());
-  const PatternScan scan = caseMode == CaseMode::Exact ? PrepareExactScan(search.data(), m, table)
-                                                       : PrepareFoldedScan(search.data(), m, table);
-  if (scan.vectorised) return scan;
-  if (caseMode == CaseMode::Exact) {
-    MakeSkipTable(search.data(), m, table);
-  } else {
-    MakeSkipTableNoCase(search.data(), m, table);
-  }
-  return scan;
-}
-
-// The scan of one call; it stays where it was built.
-struct PreparedSearch {
-  PreparedSearch(std::string_view search, CaseMode caseMode) {
-    scan = PrepareScan(search, caseMode, table);
-  }
-  PreparedSearch(const PreparedSearch&) = delete;
-  PreparedSearch& operator=(const PreparedSearch&) = delete;
-
-  SkipTable table;
-  PatternScan scan;
-};
-
 // Every match of a searchable source replaced into output; false when none.
 bool ReplaceWithScan(std::string& output, const PatternScan& scan, std::string_view source,
                      std::string_view replace) {
@@ -214,19 +187,28 @@ bool ReplaceAllInPlace(std::string& text, std::string_view search, std::string_v
     return true;
   }
   if (!Searchable(text, search)) return false;
-  PreparedSearch prepared(search, caseMode);
-  const PatternScan& scan = prepared.scan;
-  const std::size_t m = search.size();
+  const PreparedSearch prepared(search, caseMode);
   char* const base = text.data();
-  const char* end = base + text.size();
+  const char* const end = base + text.size();
+  const auto [write, read] = ReplaceMatchesInPlace(prepared.scan, base, end, replace);
+  if (read == base) return false;
+  const auto rest = static_cast<std::size_t>(end - read);
+  if (write != read) std::memmove(write, read, rest);
+  text.resize(static_cast<std::size_t>(write - base) + rest);
+  return true;
+}
+
+// The write position never passes the read position (the replacement is not
+// longer than the search), so bytes still to be searched are never overwritten.
+InPlaceProgress ReplaceMatchesInPlace(const PatternScan& scan, char* begin, const char* end,
+                                      std::string_view replace) {
+  const auto m = static_cast<std::size_t>(scan.length);
+  char* write = begin;
+  const char* read = begin;
   MatchList list;
-  list.count = FindMatches(scan, base, text.size(), list.matches, kBatch);
-  if (list.count == 0) return false;
-  // The write position never passes the read position (the replacement is not
-  // longer than the search), so bytes still to be searched are never overwritten.
-  char* write = base;
-  const char* read = base;
-  for (;;) {
+  do {
+    list.count =
+        FindMatches(scan, read, static_cast<std::size_t>(end - read), list.matches, kBatch);
     for (std::size_t i = 0; i < list.count; ++i) {
       const auto gap = static_cast<std::size_t>(list.matches[i] - read);
       if (write != read) std::memmove(write, read, gap);
@@ -235,14 +217,8 @@ bool ReplaceAllInPlace(std::string& text, std::string_view search, std::string_v
       write += replace.size();
       read = list.matches[i] + m;
     }
-    if (list.count < kBatch) break;
-    list.count =
-        FindMatches(scan, read, static_cast<std::size_t>(end - read), list.matches, kBatch);
-  }
-  const auto rest = static_cast<std::size_t>(end - read);
-  if (write != read) std::memmove(write, read, rest);
-  text.resize(static_cast<std::size_t>(write - base) + rest);
-  return true;
+  } while (list.count == kBatch);
+  return {write, read};
 }
 
 std::string ReplaceAll(std::string_view source, std::string_view search, std::string_view replace,

@@ -25,6 +25,18 @@ bool ReplaceAllInto(std::string& output, std::string_view source, std::string_vi
 bool ReplaceAllInPlace(std::string& text, std::string_view search, std::string_view replace,
                        CaseMode caseMode);
 
+// The loop behind it, for a text that may go on beyond end: every match of scan
+// lying wholly in [begin, end) replaced in the buffer itself, for a replacement
+// not longer than the search. Returns where the rest after the last match starts
+// (begin when there was none) and where its bytes belong now; moving them is the
+// caller's.
+struct InPlaceProgress {
+  char* write;
+  const char* read;
+};
+InPlaceProgress ReplaceMatchesInPlace(const PatternScan& scan, char* begin, const char* end,
+                                      std::string_view replace);
+
 // One pair prepared once for many texts (every line of a line-by-line run): the
 // scan's set-up is paid once, and the search can also run over many lines at once.
 class PreparedReplacement {

@@ -306,3 +306,19 @@ const char* FindFirst(const PatternScan& scan, const char* text, std::size_t tex
   const char* match = nullptr;
   return FindMatches(scan, text, textLength, &match, 1) == 1 ? match : nullptr;
 }
+
+PatternScan PrepareScan(std::string_view search, CaseMode caseMode, SkipTable& table) {
+  const auto m = static_cast<std::int32_t>(search.size());
+  const PatternScan scan = caseMode == CaseMode::Exact ? PrepareExactScan(search.data(), m, table)
+                                                       : PrepareFoldedScan(search.data(), m, table);
+  if (scan.vectorised) return scan;
+  if (caseMode == CaseMode::Exact) {
+    MakeSkipTable(search.data(), m, table);
+  } else {
+    MakeSkipTableNoCase(search.data(), m, table);
+  }
+  return scan;
+}
+
+PreparedSearch::PreparedSearch(std::string_view search, CaseMode caseMode)
+    : scan(PrepareScan(search, caseMode, table)) {}

@@ -9,6 +9,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string_view>
 
 #include "faststrings/fast_strings.h"
 
@@ -40,6 +41,20 @@ const char* FindFirst(const PatternScan& scan, const char* text, std::size_t tex
 // batches saves a call and a vector set-up per match when matches are dense.
 std::size_t FindMatches(const PatternScan& scan, const char* text, std::size_t textLength,
                         const char** matches, std::size_t capacity);
+
+// The scan of a search, and its skip table when the scan needs one (no vector
+// compare possible); the scan points at the table and at the search's bytes.
+PatternScan PrepareScan(std::string_view search, CaseMode caseMode, SkipTable& table);
+
+// The scan of one search text with its table; it stays where it was built.
+struct PreparedSearch {
+  PreparedSearch(std::string_view search, CaseMode caseMode);
+  PreparedSearch(const PreparedSearch&) = delete;
+  PreparedSearch& operator=(const PreparedSearch&) = delete;
+
+  SkipTable table;
+  PatternScan scan;
+};
 
 // The plain skip-table searches (window compared from its end, shift taken from
 // the byte under the pattern's last position).

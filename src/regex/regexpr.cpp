@@ -47,11 +47,46 @@ void ReserveOutput(std::string& output, std::size_t inputSize) {
   platform::ReserveBytes(output, inputSize + slack);
 }
 
+// The replace loop's result as pieces handed to a sink instead of one buffer;
+// an expanded template is built in a scratch buffer first.
+class PieceOutput {
+ public:
+  explicit PieceOutput(const RegexPieceSink& sink) : sink_(sink) {}
+  void clear() {}
+  void append(std::string_view piece) {
+    if (!piece.empty()) sink_(piece);
+  }
+  void append(const char* data, std::size_t size) { append(std::string_view(data, size)); }
+  std::string& Scratch() {
+    scratch_.clear();
+    return scratch_;
+  }
+
+ private:
+  const RegexPieceSink& sink_;
+  std::string scratch_;
+};
+
+void ReserveOutput(PieceOutput&, std::size_t) {}
+
+void AppendExpansionTo(std::string& output, std::string_view replacement,
+                       const regex_template::MatchTable& table) {
+  regex_template::AppendExpansion(output, replacement, table);
+}
+
+void AppendExpansionTo(PieceOutput& output, std::string_view replacement,
+                       const regex_template::MatchTable& table) {
+  std::string& expansion = output.Scratch();
+  regex_template::AppendExpansion(expansion, replacement, table);
+  output.append(expansion);
+}
+
 // Every match replaced, leftmost first, without overlap. The search sees subject
 // (input cut at its first NUL); the stretches between matches come from input,
 // so whatever follows a NUL is kept after the last match.
-void ReplaceAllMatches(std::string& output, const CompiledExpression& compiled,
-                       std::string_view input, std::string_view replacement, ReplacementKind kind) {
+template <class Output>
+void ReplaceAllMatches(Output& output, const CompiledExpression& compiled, std::string_view input,
+                       std::string_view replacement, ReplacementKind kind) {
   const SubjectSearch search(compiled, UpToFirstNul(input));
   const std::string_view subject = search.Subject();
   MatchOffsets offsets;
@@ -76,7 +111,7 @@ void ReplaceAllMatches(std::string& output, const CompiledExpression& compiled,
     if (literal) {
       output.append(replacement);
     } else {
-      regex_template::AppendExpansion(output, replacement, table);
+      AppendExpansionTo(output, replacement, table);
     }
     copied = end;
     std::size_t next = 0;
@@ -244,6 +279,13 @@ void RegexReplaceInto(std::string& output, std::string_view expression, std::str
     output.swap(separate);
     return;
   }
+  ReplaceAllMatches(output, *compiled, input, replacement, kind);
+}
+
+void RegexReplaceTo(const RegexPieceSink& sink, std::string_view expression, std::string_view input,
+                    std::string_view replacement, ReplacementKind kind) {
+  const auto& compiled = regex_engine::TheExpressionCache().Get(expression, ModuleCodePage);
+  PieceOutput output(sink);
   ReplaceAllMatches(output, *compiled, input, replacement, kind);
 }
 

@@ -52,6 +52,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -104,6 +105,11 @@ std::string RegexReplace(std::string_view expression, std::string_view input,
 // The same into a caller's buffer (reused capacity); input must not alias it.
 void RegexReplaceInto(std::string& output, std::string_view expression, std::string_view input,
                       std::string_view replacement, ReplacementKind kind);
+
+// The same as pieces handed to sink in order (the result is never held whole).
+using RegexPieceSink = std::function<void(std::string_view)>;
+void RegexReplaceTo(const RegexPieceSink& sink, std::string_view expression, std::string_view input,
+                    std::string_view replacement, ReplacementKind kind);
 
 // Reads the code page in use, whose letter case "(?i)" follows.
 void RegExprStartUp();

@@ -31,6 +31,12 @@ std::string ShownOnStandardError(std::string_view piece) {
 }
 
 void WriteReport(const Exception& failure) {
+  if (dynamic_cast<const ERefusal*>(&failure)) {
+    // It names the input file: a terminal must not take the name for controls.
+    platform::WriteStandardError(
+        platform::TextForStream(platform::StandardError(), failure.Message()) + "\r\n");
+    return;
+  }
   const void* address = failure.RaiseAddress();
   const std::string report = FormatFailureReport(
       ShownOnStandardError(failure.ClassName()),

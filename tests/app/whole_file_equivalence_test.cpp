@@ -1,6 +1,7 @@
-// The buffer passes of whole-file mode against the line-list path they stand for
-// (load into a list, join, replace, split, add header and footer, write four
-// ways), on many random texts over a small alphabet of letters, CR, LF and 0.
+// The passes of whole-file mode against the line-list path they stand for (load
+// into a list and join, replace, split into lines), on many random texts over a
+// small alphabet of letters, CR, LF and 0. Whole runs are compared in
+// whole_file_streaming_test.cpp.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -13,6 +14,7 @@
 #include "app/whole_text.h"
 #include "app_fixture.h"
 #include "faststrings/replace_all.h"
+#include "stream/stage_feed.h"
 #include "text/file_stream.h"
 #include "text/line_text.h"
 #include "text/string_list_fast.h"
@@ -25,12 +27,11 @@ using namespace std::string_literals;
 const std::string kFileAlphabet = "aAb\r\n\0"s;
 const std::string kPairAlphabet = "aAb\r\n\0"s;
 
-// The lines of the text, each followed by lineEnd, as WriteLines passes them on.
-std::size_t SplitAndEndLines(std::string& text, std::string_view lineEnd) {
-  std::string written;
-  const std::size_t cut =
-      WriteLines([&written](std::string_view bytes) { written.append(bytes); }, text, lineEnd);
-  text = written;
+// The lines of the text, each followed by lineEnd, as the output chain writes
+// them in blocks of blockSize bytes.
+std::size_t SplitAndEndLines(std::string& text, std::string_view lineEnd, std::size_t blockSize) {
+  std::size_t cut = kNotCut;
+  text = stream_test::LinesWritten(text, lineEnd, blockSize, &cut);
   return cut;
 }
 
@@ -92,17 +93,20 @@ TEST_F(WholeFileEquivalenceTest, LoadMatchesListLoadAndJoin) {
 }
 
 TEST_F(WholeFileEquivalenceTest, SplitAndEndLinesMatchesListSplitAndJoin) {
+  std::uniform_int_distribution<std::size_t> blockSize(1, 30);
   for (int round = 0; round < 4000; ++round) {
     const std::string text = RandomText(rng_, kFileAlphabet, 24);
     TStringListFast list;
     SplitIntoLines(list, text);
 
     std::string crlf = text;
-    ASSERT_EQ(SplitAndEndLines(crlf, "\r\n"), FirstZero(text)) << testing::PrintToString(text);
+    ASSERT_EQ(SplitAndEndLines(crlf, "\r\n", blockSize(rng_)), FirstZero(text))
+        << testing::PrintToString(text);
     ASSERT_EQ(crlf, JoinLines(list)) << testing::PrintToString(text);
 
     std::string lf = text;
-    ASSERT_EQ(SplitAndEndLines(lf, "\n"), FirstZero(text)) << testing::PrintToString(text);
+    ASSERT_EQ(SplitAndEndLines(lf, "\n", blockSize(rng_)), FirstZero(text))
+        << testing::PrintToString(text);
     ASSERT_EQ(lf, list.GetTextLF()) << testing::PrintToString(text);
   }
 }
@@ -122,137 +126,6 @@ TEST_F(WholeFileEquivalenceTest, PairsMatchReplaceAllInSequence) {
       ASSERT_EQ(text, expected) << testing::PrintToString(search) << " -> "
                                 << testing::PrintToString(replace);
     }
-  }
-}
-
-// Everything after the load: pairs, split, header and footer, and each of the four
-// ways of writing, byte for byte against the list path.
-TEST_F(WholeFileEquivalenceTest, WholeRunMatchesListPathForEveryWayOfWriting) {
-  std::uniform_int_distribution<int> coin(0, 1);
-  for (int round = 0; round < 400; ++round) {
-    const std::string input = folder_ / Fresh("in");
-    folder_.Write(input, RandomText(rng_, kFileAlphabet, 40));
-    const bool keepZero = coin(rng_) == 1;
-    const char substitute = RandomSubstitute(rng_);
-    const CaseMode caseMode = coin(rng_) == 1 ? CaseMode::Exact : CaseMode::Folded;
-    const std::string search = RandomText(rng_, kPairAlphabet, 2);
-    const std::string replace = RandomText(rng_, kPairAlphabet, 3);
-    const std::string header = coin(rng_) ? RandomText(rng_, kFileAlphabet, 4) : "";
-    const std::string footer = coin(rng_) ? RandomText(rng_, kFileAlphabet, 4) : "";
-
-    TStringListFast list;
-    SplitIntoLines(
-        list, ReplaceAll(ListLoadAndJoin(input, keepZero, substitute), search, replace, caseMode));
-    if (!header.empty()) list.Insert(0, header);
-    if (!footer.empty()) list.Add(footer);
-
-    std::string text;
-    std::string spare;
-    LoadJoinedText(input, keepZero, substitute, text);
-    ApplyPair(text, spare, search, replace, caseMode, SearchKind::Literal);
-
-    for (const std::string lineEnd : {"\r\n", "\n"}) {
-      const bool unix = lineEnd == "\n";
-      SCOPED_TRACE(testing::PrintToString(ReadFile(input)) + " pair " +
-                   testing::PrintToString(search) + "=" + testing::PrintToString(replace) +
-                   " header " + testing::PrintToString(header) + " footer " +
-                   testing::PrintToString(footer) + (unix ? " unix" : ""));
-
-      const std::string expectedFile = folder_ / Fresh("expected");
-      if (unix) {
-        list.SaveToFileLF(expectedFile);
-      } else {
-        SaveLines(list, expectedFile);
-      }
-      const std::string actualFile = folder_ / Fresh("actual");
-      ASSERT_EQ(WriteWholeTextToFile(actualFile, header, text, footer, lineEnd), FirstZero(text));
-      ASSERT_EQ(ReadFile(actualFile), ReadFile(expectedFile));
-
-      const std::string streamFile = folder_ / Fresh("stream");
-      TextStream stream;
-      BindTextFile(stream, streamFile);
-      OpenTextWrite(stream);
-      ASSERT_EQ(WriteWholeText(stream, header, text, footer, lineEnd), FirstZero(text));
-      CloseText(stream);
-      ASSERT_EQ(ReadFile(streamFile), (unix ? list.GetTextLF() : JoinLines(list)) + "\r\n");
-    }
-  }
-}
-
-// Whenever LineEndsCanWait says so, pairs applied to the file's text with its own
-// line ends, which are settled only when the lines are written, give the bytes of
-// the list path, where CR LF is put in first.
-TEST_F(WholeFileEquivalenceTest, PairsBeforeLineEndsAreSettledGiveTheSameLines) {
-  const std::string lineLocalAlphabet = "aAb";
-  std::uniform_int_distribution<int> coin(0, 1);
-  std::uniform_int_distribution<int> pairCount(1, 3);
-  int compared = 0;
-  for (int round = 0; round < 800; ++round) {
-    const std::string bytes = RandomText(rng_, kFileAlphabet, 40);
-    const std::string input = folder_ / Fresh("in");
-    folder_.Write(input, bytes);
-    const bool keepZero = coin(rng_) == 1;
-    const char substitute = coin(rng_) ? 'z' : '\x01';
-    const CaseMode caseMode = coin(rng_) == 1 ? CaseMode::Exact : CaseMode::Folded;
-    const std::string lineEnd = coin(rng_) ? "\r\n" : "\n";
-    std::vector<SearchReplacePair> pairs;
-    for (int i = pairCount(rng_); i > 0; --i) {
-      pairs.push_back(
-          {RandomText(rng_, lineLocalAlphabet, 3), RandomText(rng_, lineLocalAlphabet, 4)});
-    }
-
-    std::string text;
-    ASSERT_EQ(ReadFileText(input, !keepZero, text), keepZero ? kNotCut : FirstZero(bytes));
-    if (keepZero) SubstituteZeroBytes(text, substitute);
-    if (!LineEndsCanWait(text, pairs)) continue;
-    ++compared;
-
-    std::string joined = ListLoadAndJoin(input, keepZero, substitute);
-    std::string spare;
-    for (const SearchReplacePair& pair : pairs) {
-      joined = ReplaceAll(joined, pair.search, pair.replace, caseMode);
-      ApplyPair(text, spare, pair.search, pair.replace, caseMode, SearchKind::Literal);
-    }
-    TStringListFast list;
-    SplitIntoLines(list, joined);
-    ASSERT_EQ(SplitAndEndLines(text, lineEnd), kNotCut);
-    ASSERT_EQ(text, lineEnd == "\n" ? list.GetTextLF() : JoinLines(list))
-        << testing::PrintToString(bytes);
-  }
-  EXPECT_GT(compared, 400);
-}
-
-struct WaitCase {
-  std::string text;
-  std::string search;
-  std::string replace;
-  bool canWait;
-};
-
-TEST_F(WholeFileEquivalenceTest, LineEndsWaitOnlyForPairsThatCannotJoinLines) {
-  // clang-format off
-  const std::vector<WaitCase> cases = {
-      {"a\nb", "cat", "dog", true},
-      {"a\r\nb\r\n", "a", "", true},
-      {"x\rA\nb\n", "A", "", false},  // "x" CR LF "b" once A is gone
-      {"x\rA\nb", "A", "B", true},
-      {"x\rA\nb", "", "", true},
-      {"x\r", "x", "", false},
-      {"a\nx", "x", "", false},  // the unended last line would be gone
-      {"a\nx", "x", "y", true},
-      {"a\nx\n", "x", "", true},
-      {"", "x", "", true},
-      {"a\nb", "a\r", "b", false},
-      {"a\nb", "a", "\nb", false},
-      {"a\nb", "a\0"s, "b", false},
-      {"a\nb", "a", "b\0"s, false},
-  };
-  // clang-format on
-  for (const auto& c : cases) {
-    const std::vector<SearchReplacePair> pairs = {{"b", "c"}, {c.search, c.replace}};
-    EXPECT_EQ(LineEndsCanWait(c.text, pairs), c.canWait)
-        << testing::PrintToString(c.text) << " " << testing::PrintToString(c.search) << "="
-        << testing::PrintToString(c.replace);
   }
 }
 
@@ -284,10 +157,10 @@ TEST_F(WholeFileEquivalenceTest, LargeTextsMatchListPath) {
     TStringListFast list;
     SplitIntoLines(list, bytes);
     std::string lf = bytes;
-    SplitAndEndLines(lf, "\n");
+    SplitAndEndLines(lf, "\n", std::size_t{1} << 16);
     ASSERT_EQ(lf, list.GetTextLF());
     std::string crlf = bytes;
-    SplitAndEndLines(crlf, "\r\n");
+    SplitAndEndLines(crlf, "\r\n", 4093);
     ASSERT_EQ(crlf, JoinLines(list));
   }
 }

@@ -1,5 +1,6 @@
 // The whole-text stages on hand-picked inputs: line ends of every kind, bytes 0
-// with and without a substitute, pairs in order, and the bytes written.
+// with and without a substitute, pairs in order, and output files that cannot be
+// or already are there.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -8,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "app/whole_file_stream.h"
 #include "app/whole_text.h"
 #include "app_fixture.h"
 #include "base/exceptions.h"
@@ -21,67 +23,12 @@ namespace {
 
 using namespace std::string_literals;
 
-// The lines of the text, each followed by lineEnd, as WriteLines passes them on.
-std::size_t SplitAndEndLines(std::string& text, std::string_view lineEnd) {
-  std::string written;
-  const std::size_t cut =
-      WriteLines([&written](std::string_view bytes) { written.append(bytes); }, text, lineEnd);
-  text = written;
-  return cut;
-}
-
 using test_support::ReadFile;
 
 class WholeTextTest : public apptest::AppTest {
  protected:
   apptest::ScratchFolder folder_;
 };
-
-struct SplitCase {
-  std::string text;
-  std::string withCrLf;
-  std::string withLf;
-  std::size_t cut;
-};
-
-TEST_F(WholeTextTest, SplitAndEndLinesRewritesEveryKindOfLineEnd) {
-  const std::vector<SplitCase> cases = {
-      {"", "", "", kNotCut},
-      {"a", "a\r\n", "a\n", kNotCut},
-      {"a\r\n", "a\r\n", "a\n", kNotCut},
-      {"\r\n", "\r\n", "\n", kNotCut},
-      {"\n\n\n", "\r\n\r\n\r\n", "\n\n\n", kNotCut},
-      {"a\rb", "a\r\nb\r\n", "a\nb\n", kNotCut},
-      {"a\n\rb", "a\r\n\r\nb\r\n", "a\n\nb\n", kNotCut},
-      {"a\r\rb", "a\r\n\r\nb\r\n", "a\n\nb\n", kNotCut},
-      {"a\r\r\n", "a\r\n\r\n", "a\n\n", kNotCut},
-      {"a\r\n\nb\r", "a\r\n\r\nb\r\n", "a\n\nb\n", kNotCut},
-      {"x\r\ny\r\nz", "x\r\ny\r\nz\r\n", "x\ny\nz\n", kNotCut},
-      {"a\0b\r\nc"s, "a\r\n", "a\n", 1},
-      {"\0abc"s, "\r\n", "\n", 0},
-      {"\0"s, "\r\n", "\n", 0},
-      {"a\r\n\0b"s, "a\r\n", "a\n", 3},
-      {"a\r\0\nb"s, "a\r\n", "a\n", 2},
-      {"a\n\0"s, "a\r\n", "a\n", 2},
-  };
-  for (const auto& c : cases) {
-    std::string crlf = c.text;
-    EXPECT_EQ(SplitAndEndLines(crlf, "\r\n"), c.cut) << testing::PrintToString(c.text);
-    EXPECT_EQ(crlf, c.withCrLf) << testing::PrintToString(c.text);
-    std::string lf = c.text;
-    EXPECT_EQ(SplitAndEndLines(lf, "\n"), c.cut) << testing::PrintToString(c.text);
-    EXPECT_EQ(lf, c.withLf) << testing::PrintToString(c.text);
-  }
-}
-
-TEST_F(WholeTextTest, SplitAndEndLinesKeepsLongLinesWhole) {
-  const std::string longLine(100000, 'q');
-  std::string text = longLine + "\n" + longLine + "\r" + longLine;
-  SplitAndEndLines(text, "\r\n");
-  EXPECT_EQ(text, longLine + "\r\n" + longLine + "\r\n" + longLine + "\r\n");
-  SplitAndEndLines(text, "\n");
-  EXPECT_EQ(text, longLine + "\n" + longLine + "\n" + longLine + "\n");
-}
 
 struct LoadCase {
   std::string file;
@@ -184,62 +131,45 @@ TEST_F(WholeTextTest, PairsApplyInOrderLeftToRightWithoutOverlap) {
   }
 }
 
-struct WriteCase {
-  std::string header;
-  std::string text;
-  std::string footer;
-  std::string lineEnd;
-  std::string file;
-};
-
-TEST_F(WholeTextTest, WritesHeaderTextAndFooterExactly) {
-  const std::vector<WriteCase> cases = {
-      {"", "", "", "\r\n", ""},
-      {"top", "", "", "\r\n", "top\r\n"},
-      {"", "a\r\n", "end", "\r\n", "a\r\nend\r\n"},
-      {"top", "a\n", "end", "\n", "top\na\nend\n"},
-      // Header and footer go out unchanged, even with line breaks and bytes 0.
-      {"t\r1\n2", "a\r\n", "f\0x"s, "\r\n", "t\r1\n2\r\na\r\nf\0x\r\n"s},
-  };
-  for (const auto& c : cases) {
-    EXPECT_EQ(WriteWholeTextToFile((folder_ / "out.txt"), c.header, c.text, c.footer, c.lineEnd),
-              kNotCut);
-    EXPECT_EQ(ReadFile(folder_.path() / "out.txt"), c.file);
-
-    TextStream stream;
-    BindTextFile(stream, (folder_ / "stream.txt"));
-    OpenTextWrite(stream);
-    EXPECT_EQ(WriteWholeText(stream, c.header, c.text, c.footer, c.lineEnd), kNotCut);
-    CloseText(stream);
-    EXPECT_EQ(ReadFile(folder_.path() / "stream.txt"), c.file + "\r\n");
-  }
-}
-
 TEST_F(WholeTextTest, FileThatCannotBeCreatedRaisesCreateError) {
-  const std::string target = folder_ / "no-such-folder/out.txt";
-  try {
-    WriteWholeTextToFile(target, "", "a\r\n", "", "\r\n");
-    FAIL() << "no failure raised";
-  } catch (const Exception& failure) {
-    EXPECT_STREQ(failure.ClassName(), "EFCreateError");
-    EXPECT_EQ(failure.Message(),
-              "Cannot create file \"" + platform::FullPathOf(target) + "\". " +
-                  platform::SystemErrorText(platform_test::CodeOfCreating(target)))
-        << failure.Message();
+  folder_.Write("in.txt", "a\n");
+  RunContext context;
+  context.inputFile = folder_ / "in.txt";
+  context.outputFile = folder_ / "no-such-folder/out.txt";
+  for (const bool whole : {false, true}) {
+    try {
+      if (whole) {
+        ProcessWholeText(context);
+      } else {
+        StreamWholeFile(context);
+      }
+      FAIL() << "no failure raised";
+    } catch (const Exception& failure) {
+      EXPECT_STREQ(failure.ClassName(), "EFCreateError");
+      EXPECT_EQ(failure.Message(),
+                "Cannot create file \"" + platform::FullPathOf(context.outputFile) + "\". " +
+                    platform::SystemErrorText(platform_test::CodeOfCreating(context.outputFile)))
+          << failure.Message();
+    }
+    EXPECT_FALSE(std::filesystem::exists(context.outputFile));
   }
-  EXPECT_FALSE(std::filesystem::exists(target));
 }
 
 TEST_F(WholeTextTest, ReplacingAnExistingFileLeavesNoTemporaryFileBehind) {
-  folder_.Write("out.txt", "old content that is longer than the new one\r\n");
-  WriteWholeTextToFile((folder_ / "out.txt"), "", "new\r\n", "", "\r\n");
-  EXPECT_EQ(ReadFile(folder_.path() / "out.txt"), "new\r\n");
-  std::size_t entries = 0;
-  for (const auto& entry : std::filesystem::directory_iterator(folder_.path())) {
-    (void)entry;
-    ++entries;
+  folder_.Write("in.txt", "new\n");
+  RunContext context;
+  context.inputFile = folder_ / "in.txt";
+  context.outputFile = folder_ / "out.txt";
+  for (const bool whole : {false, true}) {
+    folder_.Write("out.txt", "old content that is longer than the new one\r\n");
+    if (whole) {
+      ProcessWholeText(context);
+    } else {
+      StreamWholeFile(context);
+    }
+    EXPECT_EQ(ReadFile(folder_.path() / "out.txt"), "new\r\n");
+    EXPECT_EQ(test_support::EntryCount(folder_.path()), 2u);
   }
-  EXPECT_EQ(entries, 1u);
 }
 
 }  // namespace

@@ -582,6 +582,14 @@ TEST_F(SafeWritesTest, ATerminalIsShownNoControlsFromFileNames) {
             std::string::npos)
       << shown.terminal;
   EXPECT_EQ(shown.terminal.find('\x9b'), std::string::npos);
+
+  // The refusal to write such a file back.
+  shown = e2e::RunQuorveOnTerminal({"-q", "-w", "cat=dog", kHostileName}, dir_.path());
+  EXPECT_EQ(shown.exitCode, 1);
+  EXPECT_NE(shown.terminal.find("Error: byte 0 at offset 3 of \"" + Shown(dir_, kHostileShown)),
+            std::string::npos)
+      << shown.terminal;
+  EXPECT_EQ(shown.terminal.find("\x1b]0;"), std::string::npos);
 }
 
 // Files and pipes get the bytes as they are: scripts read them.

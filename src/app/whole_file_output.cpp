@@ -1,0 +1,192 @@
+#include "app/whole_file_output.h"
+
+#include <algorithm>
+#include <cstring>
+#include <string_view>
+
+#include "base/exceptions.h"
+#include "platform/files.h"
+#include "stream/byte_stages.h"
+#include "stream/output_stage.h"
+#include "text/file_stream.h"
+#include "text/text_stream.h"
+
+// The result's bytes on their way out.
+class OutputTarget {
+ public:
+  virtual ~OutputTarget() = default;
+  virtual void Write(std::string_view bytes) = 0;
+  virtual void Commit() = 0;
+};
+
+namespace {
+
+// Pieces of the input read back to compare with the result.
+constexpr std::size_t kComparePiece = std::size_t{1} << 20;
+
+// A failed write to standard output ends the run as a failure (with the
+// system's reason), not as a shortened success.
+void RaisePendingWriteFailure() {
+  if (PendingStreamError() != 0) CheckStreamError();
+}
+
+class StandardOutputTarget : public OutputTarget {
+ public:
+  void Write(std::string_view bytes) override {
+    WriteTextBytes(OutputText(), bytes);
+    RaisePendingWriteFailure();
+  }
+  void Commit() override {
+    FlushText(OutputText());
+    RaisePendingWriteFailure();
+  }
+};
+
+class FileTarget : public OutputTarget {
+ public:
+  explicit FileTarget(const std::string& name) : file_(FileStreamCreate(name)) {}
+  void Write(std::string_view bytes) override { WriteAll(*file_, bytes); }
+  void Commit() override { file_->Commit(); }
+
+ private:
+  std::unique_ptr<TFileStream> file_;
+};
+
+// With --keep-eol a result written over its input replaces it only when it
+// differs: the result is compared with the input as it comes, and the
+// replacement is begun at the first difference, the equal part copied from the
+// input. A result equal to the input leaves the file as it was.
+class FileTargetWhenChanged : public OutputTarget {
+ public:
+  explicit FileTargetWhenChanged(const std::string& name)
+      : name_(name), original_(FileStreamOpen(name)) {}
+
+  void Write(std::string_view bytes) override {
+    if (!replacement_ && !SameAsOriginal(bytes)) BeginReplacement();
+    if (replacement_) WriteAll(*replacement_, bytes);
+  }
+  void Commit() override {
+    if (!replacement_) {
+      char extra = 0;
+      if (original_->Read(&extra, 1) == 0) return;  // equal: nothing to write
+      BeginReplacement();
+    }
+    replacement_->Commit();
+  }
+
+ private:
+  bool SameAsOriginal(std::string_view bytes) {
+    while (!bytes.empty()) {
+      const std::size_t piece = std::min(bytes.size(), kComparePiece);
+      scratch_.resize(piece);
+      const std::size_t got = original_->Read(scratch_.data(), piece);
+      if (original_->ReadFailure() != 0) throw EReadError("Stream read error");
+      if (got != piece || std::memcmp(scratch_.data(), bytes.data(), piece) != 0) return false;
+      same_ += piece;
+      bytes.remove_prefix(piece);
+    }
+    return true;
+  }
+
+  void BeginReplacement() {
+    replacement_ = FileStreamCreate(name_);
+    original_->SeekTo(0);
+    for (std::uint64_t left = same_; left > 0;) {
+      const auto piece = static_cast<std::size_t>(std::min<std::uint64_t>(left, kComparePiece));
+      scratch_.resize(piece);
+      if (original_->Read(scratch_.data(), piece) != piece) throw EReadError("Stream read error");
+      WriteAll(*replacement_, scratch_);
+      left -= piece;
+    }
+    original_.reset();
+  }
+
+  const std::string name_;
+  std::unique_ptr<TFileStream> original_;
+  std::unique_ptr<TFileStream> replacement_;
+  std::uint64_t same_ = 0;  // bytes of the result equal to the input's so far
+  std::string scratch_;
+};
+
+std::unique_ptr<OutputTarget> MakeTarget(const RunContext& context) {
+  const std::string& name = context.WholeFileTarget();
+  if (name.empty()) return std::make_unique<StandardOutputTarget>();
+  if (LineEndsFromInput(context) && ReplacesInput(context)) {
+    return std::make_unique<FileTargetWhenChanged>(name);
+  }
+  return std::make_unique<FileTarget>(name);
+}
+
+// A byte 0 can reach the processed text only through a pair's replacement, an
+// expression, or -0=x00.
+bool ProcessedTextMayHoldZero(const RunContext& context) {
+  if (context.searchKind == SearchKind::Expression) return true;
+  if (context.zeroBytesAllowed && context.zeroSubstitute == 0) return true;
+  return std::any_of(context.pairs.begin(), context.pairs.end(), [](const SearchReplacePair& p) {
+    return p.replace.find('\0') != std::string::npos;
+  });
+}
+
+std::string OffsetText(std::size_t offset) {
+  return "byte 0 at offset " + std::to_string(offset);
+}
+
+[[noreturn]] void RefuseCutInProcessedText(const RunContext& context, std::size_t offset) {
+  throw ERefusal("Error: " + OffsetText(offset) + " of the processed text of \"" +
+                 context.inputFile +
+                 "\": the rest of the text would be dropped, so the file is not written");
+}
+
+}  // namespace
+
+bool ReplacesInput(const RunContext& context) {
+  const std::string& target = context.WholeFileTarget();
+  return !target.empty() && platform::SameFile(context.inputFile, target);
+}
+
+void CheckCutInFile(const RunContext& context, std::size_t offset) {
+  if (!ReplacesInput(context)) return;
+  throw ERefusal("Error: " + OffsetText(offset) + " of \"" + context.inputFile +
+                 "\": the rest of the text would be dropped, so the file is not written; "
+                 "-0 keeps it");
+}
+
+bool LineEndsFromInput(const RunContext& context) {
+  return context.keepLineEnds && !context.unixNewlines;
+}
+
+void ChooseLineEnd(const RunContext& context, stream::LineEndStyle& style) {
+  if (LineEndsFromInput(context)) return;
+  style.Set(context.unixNewlines ? "\n" : "\r\n");
+}
+
+WholeFileOutput::WholeFileOutput(const RunContext& context, const stream::LineEndStyle& lineEnd,
+                                 std::function<void()> inputNoLongerNeeded)
+    : context_(context), target_(MakeTarget(context)) {
+  stream::OutputFrame frame;
+  frame.header = context.header;
+  frame.footer = context.footer;
+  frame.lastLineEndAsInput = LineEndsFromInput(context);
+  // To standard output the text goes as one line, so one more line end follows;
+  // with the input's own line ends the output is exactly the text.
+  if (context.WholeFileTarget().empty() && !frame.lastLineEndAsInput) frame.trailer = "\r\n";
+  OutputTarget* target = target_.get();
+  end_ = std::make_unique<stream::OutputStage>(
+      [target](std::string_view bytes) { target->Write(bytes); }, lineEnd, std::move(frame));
+  chain_ = std::make_unique<stream::StageChain>(*end_);
+  chain_->Prepend<stream::LineEndStage>(lineEnd);
+  if (!ProcessedTextMayHoldZero(context)) return;
+  refuseCut_ = ReplacesInput(context);
+  chain_->Prepend<stream::ZeroCutStage>(
+      [this, stopInput = std::move(inputNoLongerNeeded)](std::uint64_t offset) {
+        processedCut_ = static_cast<std::size_t>(offset);
+        stopInput();
+      });
+}
+
+WholeFileOutput::~WholeFileOutput() = default;
+
+void WholeFileOutput::Commit() {
+  if (refuseCut_ && processedCut_ != kNotCut) RefuseCutInProcessedText(context_, processedCut_);
+  target_->Commit();
+}

@@ -1,0 +1,126 @@
+// One pair over a text in blocks against one replace-all over the whole text:
+// matches cut by a block's edge, searches that repeat their own start, case
+// folding, empty and longer replacements, results built in tiny pieces.
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+#include <vector>
+
+#include "faststrings/replace_all.h"
+#include "faststrings/upper_table_guard.h"
+#include "stage_feed.h"
+#include "stream/replace_stage.h"
+
+namespace {
+
+using namespace std::string_literals;
+using stream_test::Collector;
+using stream_test::FeedInBlocks;
+
+std::string InBlocks(std::string_view text, std::string_view search, std::string_view replace,
+                     CaseMode caseMode, std::size_t blockSize, std::size_t pieceSize,
+                     bool* matched = nullptr) {
+  Collector out;
+  stream::ReplaceStage stage(out, search, replace, caseMode, pieceSize);
+  FeedInBlocks(stage, text, blockSize);
+  EXPECT_EQ(out.finished, 1);
+  if (matched) *matched = stage.Matched();
+  return out.bytes;
+}
+
+std::string RandomText(std::mt19937& rng, std::string_view alphabet, std::size_t maxLength) {
+  std::uniform_int_distribution<std::size_t> length(0, maxLength);
+  std::uniform_int_distribution<std::size_t> pick(0, alphabet.size() - 1);
+  std::string text(length(rng), ' ');
+  for (char& c : text) c = alphabet[pick(rng)];
+  return text;
+}
+
+struct SeamCase {
+  std::string text;
+  std::string search;
+  std::string replace;
+  std::string expected;
+  CaseMode caseMode = CaseMode::Exact;
+};
+
+TEST(ReplaceStageTest, MatchesAcrossEveryBlockEdgeAreTheWholeTextsMatches) {
+  const UpperTableGuard table(platform::CodePage::Windows1252);
+  // clang-format off
+  const std::vector<SeamCase> cases = {
+      {"xcatx", "cat", "dog", "xdogx"},
+      {"cacat", "cat", "dog", "cadog"},
+      {"aaab", "aab", "X", "aX"},            // the held start is not the match's start
+      {"abababc", "ababc", "X", "abX"},
+      {"aaaa", "aa", "b", "bb"},             // no overlap
+      {"aaa", "aa", "aaaa", "aaaaa"},        // the inserted text is never searched again
+      {"ab", "abc", "X", "ab"},              // a start of the search left at the end
+      {"\r\n\r\n", "\r\n", "", ""},
+      {"a\r\nb", "\r\n", "\r\n\r\n", "a\r\n\r\nb"},
+      {"x\0y"s, "\0"s, "--", "x--y"},
+      {"CaT cAt", "cat", "dog", "dog dog", CaseMode::Folded},
+      {"\xC4pfel \xE4pfel", "\xE4pfel", "X", "X X", CaseMode::Folded},
+      {"\xC4pfel \xE4pfel", "\xE4pfel", "X", "\xC4pfel X"},
+  };
+  // clang-format on
+  for (const auto& c : cases) {
+    for (std::size_t blockSize = 1; blockSize <= c.text.size() + 1; ++blockSize) {
+      for (std::size_t pieceSize : {std::size_t{1}, std::size_t{3}, std::size_t{1} << 16}) {
+        EXPECT_EQ(InBlocks(c.text, c.search, c.replace, c.caseMode, blockSize, pieceSize),
+                  c.expected)
+            << testing::PrintToString(c.text) << " blocks of " << blockSize;
+      }
+    }
+  }
+}
+
+TEST(ReplaceStageTest, RandomTextsInRandomBlocksGiveTheReplaceAllResult) {
+  const UpperTableGuard table(platform::CodePage::Windows1252);
+  std::mt19937 rng(4711);
+  std::uniform_int_distribution<std::size_t> blockSize(1, 9);
+  std::uniform_int_distribution<std::size_t> pieceSize(1, 6);
+  const std::string alphabet = "aAbB\r\n\0"s;
+  for (int round = 0; round < 20000; ++round) {
+    const std::string text = RandomText(rng, alphabet, 40);
+    std::string search = RandomText(rng, alphabet, 4);
+    if (search.empty()) search = "a";
+    const std::string replace = RandomText(rng, alphabet, 6);
+    const CaseMode caseMode = round % 2 == 0 ? CaseMode::Exact : CaseMode::Folded;
+    const std::string expected = ReplaceAll(text, search, replace, caseMode);
+    bool matched = false;
+    ASSERT_EQ(InBlocks(text, search, replace, caseMode, blockSize(rng), pieceSize(rng), &matched),
+              expected)
+        << testing::PrintToString(text) << " " << testing::PrintToString(search) << "="
+        << testing::PrintToString(replace);
+    ASSERT_EQ(matched, ReplaceAll(text, search, "\x7F", caseMode) != text);
+  }
+}
+
+// A search longer than the blocks, made of repeats of its own start, so that the
+// held end must be worked out over many blocks.
+TEST(ReplaceStageTest, SearchesLongerThanTheBlocksAreFoundWhole) {
+  std::mt19937 rng(99);
+  const std::string search = "abaabaabab";
+  for (int round = 0; round < 2000; ++round) {
+    const std::string text = RandomText(rng, "ab", 120);
+    const std::string expected = ReplaceAll(text, search, "<>", CaseMode::Exact);
+    ASSERT_EQ(InBlocks(text, search, "<>", CaseMode::Exact, 1 + round % 5, 64), expected) << text;
+    ASSERT_EQ(InBlocks(text, search, "<longer than the search>", CaseMode::Exact, 1 + round % 5, 2),
+              ReplaceAll(text, search, "<longer than the search>", CaseMode::Exact))
+        << text;
+  }
+}
+
+TEST(ReplaceStageTest, LargeBlocksWithManyMatches) {
+  std::string text;
+  for (int i = 0; i < 200000; ++i) text += i % 7 == 0 ? "cat " : "dog ";
+  for (std::size_t blockSize : {std::size_t{4093}, std::size_t{1} << 20}) {
+    EXPECT_EQ(InBlocks(text, "cat", "kitten", CaseMode::Exact, blockSize, 1 << 16),
+              ReplaceAll(text, "cat", "kitten", CaseMode::Exact));
+    EXPECT_EQ(InBlocks(text, "cat ", "", CaseMode::Folded, blockSize, 1 << 16),
+              ReplaceAll(text, "cat ", "", CaseMode::Folded));
+  }
+}
+
+}  // namespace
