@@ -62,6 +62,8 @@ else()
   install(FILES ${man_page} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
   install(FILES ${PROJECT_SOURCE_DIR}/README.md ${PROJECT_SOURCE_DIR}/LICENSE
           DESTINATION ${CMAKE_INSTALL_DOCDIR})
+  # Where a Debian system looks for a package's licence.
+  install(FILES ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION ${CMAKE_INSTALL_DOCDIR} RENAME copyright)
   install(FILES ${PROJECT_SOURCE_DIR}/completion/quorve.bash
           DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/bash-completion/completions RENAME quorve)
 

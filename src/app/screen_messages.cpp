@@ -151,6 +151,8 @@ void ShowSyntax() {
 void ShowHelp() {
   ShowBanner();
   for (const std::string& line : HelpPageLines()) WriteTextLine(OutputText(), line);
+  FlushText(OutputText());
+  CheckStreamError();
   EndProcess(0);
 }
 

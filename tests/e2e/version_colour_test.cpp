@@ -91,18 +91,22 @@ TEST(Version, WithAValueItIsStillAPair) {
 
 TEST(Version, AnOutputThatCannotBeWrittenFailsTheRun) {
   if (e2e::TestingWindowsBuild()) GTEST_SKIP() << "wine has no device that refuses writes";
-  TempFolder dir;
-  const std::string errName = dir / "err.txt";
-  const int full = open("/dev/full", O_WRONLY);
-  const int err = open(errName.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-  const int in = open("/dev/null", O_RDONLY);
-  ASSERT_TRUE(full >= 0 && err >= 0 && in >= 0);
-  const int exitCode = e2e::SpawnQuorve({"--version"}, dir.path(), in, full, err);
-  close(full);
-  close(err);
-  close(in);
-  EXPECT_EQ(exitCode, 1);
-  EXPECT_NE(dir.Read("err.txt").find("EInOutError"), std::string::npos) << dir.Read("err.txt");
+  // The version lines and the help page alike: a page that never arrived is no success.
+  for (const char* option : {"--version", "-?"}) {
+    TempFolder dir;
+    const std::string errName = dir / "err.txt";
+    const int full = open("/dev/full", O_WRONLY);
+    const int err = open(errName.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    const int in = open("/dev/null", O_RDONLY);
+    ASSERT_TRUE(full >= 0 && err >= 0 && in >= 0);
+    const int exitCode = e2e::SpawnQuorve({option}, dir.path(), in, full, err);
+    close(full);
+    close(err);
+    close(in);
+    EXPECT_EQ(exitCode, 1) << option;
+    EXPECT_NE(dir.Read("err.txt").find("EInOutError"), std::string::npos)
+        << option << ": " << dir.Read("err.txt");
+  }
 }
 
 TEST(Version, NothingGoesToTheTerminal) {

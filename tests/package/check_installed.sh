@@ -22,7 +22,7 @@ bytes_of() {
 check_file_list() {  # prefix
   local expected actual
   expected=$'bin/quorve\nshare/bash-completion/completions/quorve\nshare/doc/quorve/LICENSE'
-  expected+=$'\nshare/doc/quorve/README.md\nshare/man/man1/quorve.1'
+  expected+=$'\nshare/doc/quorve/README.md\nshare/doc/quorve/copyright\nshare/man/man1/quorve.1'
   actual=$(cd "$1" && find . \( -type f -o -type l \) | sed 's|^\./||' | LC_ALL=C sort)
   expect_equal "installed files" "$expected" "$actual"
 }
