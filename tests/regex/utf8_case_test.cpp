@@ -3,6 +3,7 @@
 // and the other code pages keep the byte meaning.
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
 #include <vector>
 
@@ -13,6 +14,7 @@ namespace {
 
 using platform::CodePage;
 using regex_engine::EnginePolicy;
+using regex_test::AllMatches;
 using regex_test::FirstMatch;
 using regex_test::GroupText;
 using regex_test::PolicyScope;
@@ -80,6 +82,39 @@ TEST(Utf8CaselessTest, GroupsAndReplacementsKeepTheirNumbers) {
   EXPECT_EQ(Replaced("(?i)\xC3\xA4(.)", "\xC3\x84z \xC3\xA4y", "<$1>", CodePage::Utf8), "<z> <y>");
   EXPECT_EQ(Replaced("(?i)\xC3\xA4", "\xC3\x84z \xC3\xA4y", "_", CodePage::AsciiOnly),
             "\xC3\x84z _y");
+}
+
+std::string RandomJoined(std::mt19937& rng, const std::vector<std::string>& pieces,
+                         std::size_t most) {
+  std::uniform_int_distribution<std::size_t> count(1, most);
+  std::uniform_int_distribution<std::size_t> pick(0, pieces.size() - 1);
+  std::string text;
+  for (std::size_t n = count(rng); n > 0; --n) text += pieces[pick(rng)];
+  return text;
+}
+
+// Both libraries run the same lowered tree: every match and group of random
+// caseless expressions made of letters, classes, repetitions and groups agree.
+TEST(Utf8CaselessTest, BothLibrariesAgreeOnRandomExpressions) {
+  const std::vector<std::string> expressionPieces = {
+      "\xC3\xA9", "\xC3\x89", "\xC3\x9F", "\xE1\xBA\x9E", "\xC5\xBF", "s", "k",
+      "[\xC3\xA9]", "\xC3\xA9+", "(\xC3\xBC)", "(\xCF\x83|x)", "|", ".", "\xC3"};
+  const std::vector<std::string> subjectPieces = {
+      "\xC3\xA9", "\xC3\x89", "\xC3\x9F", "\xE1\xBA\x9E", "\xC5\xBF", "S", "s",
+      "\xE2\x84\xAA", "\xC3\x9C", "\xCF\x82", "\xCE\xA3", "\xFF", "\r\n", "x"};
+  std::mt19937 rng(65001);
+  for (int round = 0; round < 1500; ++round) {
+    const std::string expression = "(?i)" + RandomJoined(rng, expressionPieces, 4);
+    const std::string subject = RandomJoined(rng, subjectPieces, 8);
+    std::string linear;
+    {
+      const PolicyScope scope(EnginePolicy::LinearWherePossible);
+      linear = AllMatches(expression, subject, CodePage::Utf8);
+    }
+    const PolicyScope scope(EnginePolicy::BacktrackingOnly);
+    ASSERT_EQ(AllMatches(expression, subject, CodePage::Utf8), linear)
+        << testing::PrintToString(expression) << " on " << testing::PrintToString(subject);
+  }
 }
 
 }  // namespace
