@@ -97,11 +97,11 @@ std::string RandomJoined(std::mt19937& rng, const std::vector<std::string>& piec
 // caseless expressions made of letters, classes, repetitions and groups agree.
 TEST(Utf8CaselessTest, BothLibrariesAgreeOnRandomExpressions) {
   const std::vector<std::string> expressionPieces = {
-      "\xC3\xA9", "\xC3\x89", "\xC3\x9F", "\xE1\xBA\x9E", "\xC5\xBF", "s", "k",
-      "[\xC3\xA9]", "\xC3\xA9+", "(\xC3\xBC)", "(\xCF\x83|x)", "|", ".", "\xC3"};
+      "\xC3\xA9",   "\xC3\x89",  "\xC3\x9F",   "\xE1\xBA\x9E", "\xC5\xBF", "s", "k",
+      "[\xC3\xA9]", "\xC3\xA9+", "(\xC3\xBC)", "(\xCF\x83|x)", "|",        ".", "\xC3"};
   const std::vector<std::string> subjectPieces = {
-      "\xC3\xA9", "\xC3\x89", "\xC3\x9F", "\xE1\xBA\x9E", "\xC5\xBF", "S", "s",
-      "\xE2\x84\xAA", "\xC3\x9C", "\xCF\x82", "\xCE\xA3", "\xFF", "\r\n", "x"};
+      "\xC3\xA9",     "\xC3\x89", "\xC3\x9F", "\xE1\xBA\x9E", "\xC5\xBF", "S",    "s",
+      "\xE2\x84\xAA", "\xC3\x9C", "\xCF\x82", "\xCE\xA3",     "\xFF",     "\r\n", "x"};
   std::mt19937 rng(65001);
   for (int round = 0; round < 1500; ++round) {
     const std::string expression = "(?i)" + RandomJoined(rng, expressionPieces, 4);
