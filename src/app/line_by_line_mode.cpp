@@ -268,7 +268,7 @@ bool LineByLineRun::PlainPairMayMatch(std::size_t index) {
   const char* const match = MatchAheadOf(index, line_.buffered);
   const char* const lineEnd = line_.text.data() + line_.text.size();
   return match < lineEnd &&
-         static_cast<std::size_t>(lineEnd - match) >= plainPairs_[index]->SearchLength();
+         static_cast<std::size_t>(lineEnd - match) >= plainPairs_[index]->ShortestMatchLength();
 }
 
 // Lines ahead in the input buffer that no pair can change, written without the

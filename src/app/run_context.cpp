@@ -3,7 +3,19 @@
 #include <algorithm>
 
 #include "app/settings.h"
+#include "platform/system.h"
 #include "text/string_list.h"
+
+namespace {
+
+// Case-insensitive searches follow the locale: in UTF-8 the letters beyond ASCII
+// fold too.
+CaseMode FoldingCaseMode() {
+  return platform::ActiveCodePage() == platform::CodePage::Utf8 ? CaseMode::FoldedUnicode
+                                                                : CaseMode::Folded;
+}
+
+}  // namespace
 
 RunContext RunContextFrom(const TSettings& settings, const TStringList& searches,
                           const TStringList& replaces) {
@@ -14,7 +26,7 @@ RunContext RunContextFrom(const TSettings& settings, const TStringList& searches
   context.footer = settings.Footer;
   context.matchExpression = settings.MatchExpression;
   context.lineLimit = settings.LineLimit;
-  context.caseMode = settings.CaseSensitive ? CaseMode::Exact : CaseMode::Folded;
+  context.caseMode = settings.CaseSensitive ? CaseMode::Exact : FoldingCaseMode();
   context.searchKind = settings.RegexMode ? SearchKind::Expression : SearchKind::Literal;
   context.writeBack = settings.WriteBack;
   context.quiet = settings.Quiet;

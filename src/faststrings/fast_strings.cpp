@@ -102,8 +102,7 @@ std::size_t BytePosNoCase(std::string_view text, char c, std::int64_t start) {
 }
 
 std::size_t BytePos(char c, std::string_view text, CaseMode caseMode, std::int64_t start) {
-  return caseMode == CaseMode::Folded ? BytePosNoCase(text, c, start)
-                                      : BytePosExact(text, c, start);
+  return caseMode != CaseMode::Exact ? BytePosNoCase(text, c, start) : BytePosExact(text, c, start);
 }
 
 void CopyBytes(const char* source, char* destination, std::size_t count) {

@@ -16,8 +16,10 @@ std::array<std::uint8_t, 256> MakeUpperTable(platform::CodePage codePage);
 void FastStringsStartUp();
 
 // Whether a search tells letter case apart (Exact) or folds both sides through
-// UpperTable (Folded).
-enum class CaseMode { Exact, Folded };
+// UpperTable (Folded). FoldedUnicode, for a UTF-8 locale, folds as Folded does,
+// but a search that holds bytes beyond ASCII also finds the case forms of its
+// letters under Unicode's simple case folding (faststrings/unicode_search.h).
+enum class CaseMode { Exact, Folded, FoldedUnicode };
 
 using SkipTable = std::array<std::int32_t, 256>;
 

@@ -153,10 +153,37 @@ bool Preparable(std::string_view search) {
   return !search.empty() && search.size() <= static_cast<std::size_t>(INT32_MAX);
 }
 
+// Every match of a search folded by Unicode's rules replaced into output (its
+// capacity reused); false, output untouched, when there is none. Matches differ
+// in length, so the output grows as it goes.
+bool ReplaceUnicodeInto(std::string& output, const UnicodeFoldedSearch& search,
+                        std::string_view source, std::string_view replace) {
+  UnicodeFoldedSearch::Match match;
+  if (source.empty() || !search.Find(source, 0, match)) return false;
+  try {
+    output.clear();
+    std::size_t read = 0;
+    do {
+      output.append(source.substr(read, match.offset - read));
+      output.append(replace);
+      read = match.offset + match.length;
+    } while (search.Find(source, read, match));
+    output.append(source.substr(read));
+  } catch (const std::bad_alloc&) {
+    throw EOutOfMemory();
+  } catch (const std::length_error&) {
+    throw EOutOfMemory();
+  }
+  return true;
+}
+
 }  // namespace
 
 bool ReplaceAllInto(std::string& output, std::string_view source, std::string_view search,
                     std::string_view replace, CaseMode caseMode) {
+  if (NeedsUnicodeFolding(search, caseMode)) {
+    return ReplaceUnicodeInto(output, UnicodeFoldedSearch(search), source, replace);
+  }
   if (!Searchable(source, search)) return false;
   PreparedSearch prepared(search, caseMode);
   return ReplaceWithScan(output, prepared.scan, source, replace);
@@ -165,22 +192,35 @@ bool ReplaceAllInto(std::string& output, std::string_view source, std::string_vi
 PreparedReplacement::PreparedReplacement(std::string_view search, std::string_view replace,
                                          CaseMode caseMode)
     : search_(search), replace_(replace) {
-  if (Preparable(search_)) scan_ = PrepareScan(search_, caseMode, table_);
+  if (NeedsUnicodeFolding(search_, caseMode)) {
+    unicode_ = std::make_unique<UnicodeFoldedSearch>(search_);
+  } else if (Preparable(search_)) {
+    scan_ = PrepareScan(search_, caseMode, table_);
+  }
 }
 
 const char* PreparedReplacement::FindIn(std::string_view text) const {
+  if (unicode_) {
+    UnicodeFoldedSearch::Match match;
+    return unicode_->Find(text, 0, match) ? text.data() + match.offset : nullptr;
+  }
   if (!Searchable(text, search_)) return nullptr;
   return FindFirst(scan_, text.data(), text.size());
 }
 
 bool PreparedReplacement::ReplaceInto(std::string& output, std::string_view source) const {
+  if (unicode_) return ReplaceUnicodeInto(output, *unicode_, source, replace_);
   if (!Searchable(source, search_)) return false;
   return ReplaceWithScan(output, scan_, source, replace_);
 }
 
+std::size_t PreparedReplacement::ShortestMatchLength() const {
+  return unicode_ ? unicode_->ShortestMatch() : search_.size();
+}
+
 bool ReplaceAllInPlace(std::string& text, std::string_view search, std::string_view replace,
                        CaseMode caseMode) {
-  if (replace.size() > search.size()) {
+  if (replace.size() > search.size() || NeedsUnicodeFolding(search, caseMode)) {
     std::string result;
     if (!ReplaceAllInto(result, text, search, replace, caseMode)) return false;
     text.swap(result);

@@ -1,11 +1,14 @@
 // Replace every occurrence, left to right, without overlap; the inserted text is
-// never scanned again.
+// never scanned again. Under CaseMode::FoldedUnicode a search with bytes beyond
+// ASCII finds the case forms of its letters (faststrings/unicode_search.h).
 #pragma once
 
+#include <memory>
 #include <string>
 #include <string_view>
 
 #include "faststrings/fast_strings.h"
+#include "faststrings/unicode_search.h"
 #include "faststrings/window_scan.h"
 
 std::string ReplaceAll(std::string_view source, std::string_view search, std::string_view replace,
@@ -50,11 +53,14 @@ class PreparedReplacement {
   const char* FindIn(std::string_view text) const;
   // What ReplaceAllInto gives for this pair.
   bool ReplaceInto(std::string& output, std::string_view source) const;
-  std::size_t SearchLength() const { return search_.size(); }
+  // No match is shorter (the search's length, but for a search folded by Unicode's
+  // rules, whose matches can differ in length).
+  std::size_t ShortestMatchLength() const;
 
  private:
   std::string search_;
   std::string replace_;
   SkipTable table_{};
   PatternScan scan_;
+  std::unique_ptr<UnicodeFoldedSearch> unicode_;
 };

@@ -61,6 +61,7 @@ CodePage CodePageFromCodeSetName(std::string_view codeSetName) {
   for (std::string_view known : kWesternEuropeanNames) {
     if (name == known) return CodePage::Windows1252;
   }
+  if (name == "UTF8") return CodePage::Utf8;
   return CodePage::AsciiOnly;
 }
 

@@ -10,8 +10,10 @@ namespace platform {
 enum class CodePage {
   Windows1252,  // Western European: a-z, a-grave..thorn (not the division sign), s/z caron, oe, y
                 // diaeresis
-  AsciiOnly,    // UTF-8 and the C locale: only a-z have a case, no single byte above 0x7F does
+  AsciiOnly,    // the C locale and other code sets: only a-z have a case
   System,       // whatever the platform's own single-character case mapping says (Windows)
+  Utf8,         // UTF-8: a single byte folds as in AsciiOnly; a search that holds letters of
+                // several bytes folds them by Unicode's simple case folding
 };
 
 // The code page for an LC_CTYPE code-set name such as "UTF-8", "CP1252" or "ISO-8859-15".

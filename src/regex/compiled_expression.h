@@ -151,7 +151,7 @@ class ExpressionCache {
       return std::hash<std::string_view>{}(text);
     }
   };
-  using CodePageEntries = std::array<std::unique_ptr<Entry>, 3>;  // one per CodePage
+  using CodePageEntries = std::array<std::unique_ptr<Entry>, 4>;  // one per CodePage
   // Bounded so that a run with ever new expressions does not grow without end.
   static constexpr std::size_t kMaxEntries = 256;
 

@@ -1,5 +1,7 @@
 #include "regex/lowering.h"
 
+#include "faststrings/unicode_case.h"
+#include "platform/utf8.h"
 #include "regex/engine_choice.h"
 #include "regex/regex_errors.h"
 
@@ -139,15 +141,62 @@ class Lowering {
   std::string BranchText(const Branch& branch) {
     std::string text;
     bool caselessOpen = false;
-    for (const Piece& piece : branch) {
-      const bool caseless = InCaselessStretch(piece.atom);
+    for (std::size_t at = 0; at < branch.size();) {
+      const std::size_t letterPieces = Utf8LetterAt(branch, at);
+      const bool caseless = letterPieces == 0 && InCaselessStretch(branch[at].atom);
       if (caseless && !caselessOpen) text += "(?i:";
       if (!caseless && caselessOpen) text += ")";
       caselessOpen = caseless;
-      text += PieceText(piece);
+      if (letterPieces > 0) {
+        text += Utf8LetterText(branch, at, letterPieces);
+        at += letterPieces;
+      } else {
+        text += PieceText(branch[at]);
+        ++at;
+      }
     }
     if (caselessOpen) text += ")";
     return text;
+  }
+
+  static bool IsPlainCaselessByte(const Piece& piece) {
+    return piece.atom.kind == AtomKind::Literal && piece.atom.caseless && !piece.quantified;
+  }
+
+  // In a UTF-8 locale, a letter beyond ASCII written as caseless bytes, each
+  // without a repetition, matches its case forms: the number of pieces it spans
+  // when one starts at branch[at], else 0. A repeated byte keeps its byte meaning.
+  std::size_t Utf8LetterAt(const Branch& branch, std::size_t at) const {
+    if (cases_.CodePage() != platform::CodePage::Utf8) return 0;
+    std::string bytes;
+    for (std::size_t i = at; i < branch.size() && i < at + 4 && IsPlainCaselessByte(branch[i]);
+         ++i) {
+      bytes += static_cast<char>(branch[i].atom.byte);
+    }
+    if (bytes.empty() || static_cast<std::uint8_t>(bytes[0]) < 0x80) return 0;
+    char32_t code = 0;
+    const long length = platform::Utf8CharacterAt(bytes, code);
+    if (length < 2 || unicode_case::CaseForms(code).size() < 2) return 0;
+    return static_cast<std::size_t>(length);
+  }
+
+  // The case forms as alternatives of byte strings. No form is the start of
+  // another, so their order does not change what matches.
+  std::string Utf8LetterText(const Branch& branch, std::size_t at, std::size_t pieces) const {
+    std::string bytes;
+    for (std::size_t i = at; i < at + pieces; ++i) bytes += static_cast<char>(branch[i].atom.byte);
+    char32_t code = 0;
+    platform::Utf8CharacterAt(bytes, code);
+    std::string text = "(?:";
+    bool first = true;
+    for (const char32_t form : unicode_case::CaseForms(code)) {
+      if (!first) text += '|';
+      first = false;
+      for (const char c : platform::Utf8Bytes(form)) {
+        text += SingleByteText(static_cast<std::uint8_t>(c), target_);
+      }
+    }
+    return text + ")";
   }
 
   static bool IsAssertion(AtomKind kind) {

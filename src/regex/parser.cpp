@@ -295,7 +295,11 @@ class Parser {
     atom.kind = AtomKind::Literal;
     atom.byte = byte;
     atom.alternate = modifiers_.i ? cases_.Swap(byte) : byte;
-    atom.caseless = atom.alternate != byte;
+    // In UTF-8 a byte beyond ASCII may be part of a letter, whose case forms the
+    // lowering writes out (regex/lowering.h).
+    const bool utf8Letter =
+        modifiers_.i && byte >= 0x80 && cases_.CodePage() == platform::CodePage::Utf8;
+    atom.caseless = atom.alternate != byte || utf8Letter;
   }
 
   void MakeSet(Atom& atom, const ByteSet& set) {

@@ -40,6 +40,8 @@ struct Atom {
   AtomKind kind = AtomKind::Nothing;
   std::uint8_t byte = 0;
   std::uint8_t alternate = 0;
+  // A literal with another case, or under i in UTF-8 a byte beyond ASCII (part of a
+  // letter whose case forms are written out when the tree is lowered).
   bool caseless = false;
   int group = 0;
   ByteSet set;

@@ -21,6 +21,11 @@ const std::string& CheckedSearch(const std::string& search) {
   return search;
 }
 
+std::unique_ptr<UnicodeFoldedSearch> FoldedSearchFor(std::string_view search, CaseMode caseMode) {
+  if (!NeedsUnicodeFolding(search, caseMode)) return nullptr;
+  return std::make_unique<UnicodeFoldedSearch>(search);
+}
+
 }  // namespace
 
 struct ReplaceStage::MatchList {
@@ -34,6 +39,7 @@ ReplaceStage::ReplaceStage(Stage& next, std::string_view search, std::string_vie
       replace_(replace),
       caseMode_(caseMode),
       prepared_(CheckedSearch(search_), caseMode),
+      unicode_(FoldedSearchFor(search_, caseMode)),
       border_(search_.size(), 0),
       next_(next),
       pieces_(next, pieceSize) {
@@ -67,6 +73,10 @@ void ReplaceStage::Put(std::string& block) {
   if (!carry_.empty()) {
     block.insert(0, carry_);
     carry_.clear();
+  }
+  if (unicode_) {
+    ReplaceFolded(block, false);
+    return;
   }
   MatchList list;
   if (block.size() >= search_.size()) {
@@ -120,7 +130,39 @@ void ReplaceStage::ReplaceInPieces(std::string& block, MatchList& list) {
   pieces_.Flush();
 }
 
+// A match that starts where fewer bytes than the longest match are left may be cut
+// by the block's end, and one that starts later is not known to be the leftmost:
+// from the first such place on, the text waits for the next block.
+void ReplaceStage::ReplaceFolded(std::string& block, bool atEnd) {
+  const std::size_t longest = unicode_->LongestMatch();
+  const std::size_t size = block.size();
+  const std::size_t settled = atEnd ? size : size >= longest ? size - longest + 1 : 0;
+  UnicodeFoldedSearch::Match match;
+  std::size_t read = 0;
+  while (read < settled && unicode_->Find(block, read, match) && match.offset < settled) {
+    pieces_.Add(std::string_view(block).substr(read, match.offset - read));
+    pieces_.Add(replace_);
+    read = match.offset + match.length;
+    matched_ = true;
+  }
+  const std::size_t hold = std::max(read, settled);
+  if (read == 0) {
+    carry_.assign(block, hold);
+    block.resize(hold);
+    if (!block.empty()) next_.Put(block);
+    return;
+  }
+  pieces_.Add(std::string_view(block).substr(read, hold - read));
+  carry_.assign(block, hold);
+  pieces_.Flush();
+}
+
 void ReplaceStage::Finish() {
+  if (unicode_ && !carry_.empty()) {
+    std::string rest;
+    rest.swap(carry_);
+    ReplaceFolded(rest, true);
+  }
   // What is held is shorter than the search, so no match is in it.
   if (!carry_.empty()) {
     std::string rest;

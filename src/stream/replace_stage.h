@@ -2,15 +2,19 @@
 // matches, without overlap, the inserted text never scanned again, the same
 // matches as one replace-all over the whole text. A match can only be cut by a
 // block's end where the block ends with the start of the search, so only such an
-// end (shorter than the search) is held back for the next block.
+// end (shorter than the search) is held back for the next block. A search folded
+// by Unicode's rules has matches of several lengths; its stage holds back every end
+// that could still begin a match, up to the longest match less one byte.
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "faststrings/fast_strings.h"
+#include "faststrings/unicode_search.h"
 #include "faststrings/window_scan.h"
 #include "stream/stage.h"
 
@@ -39,11 +43,15 @@ class ReplaceStage : public Stage {
   std::size_t HoldBackStart(std::string_view text, std::size_t from) const;
   void ReplaceInPlace(std::string& block);
   void ReplaceInPieces(std::string& block, MatchList& list);
+  // The Unicode-folded search over a block (the held end of the last one before
+  // it); atEnd when no more text follows.
+  void ReplaceFolded(std::string& block, bool atEnd);
 
   const std::string search_;
   const std::string replace_;
   const CaseMode caseMode_;
   const PreparedSearch prepared_;
+  const std::unique_ptr<UnicodeFoldedSearch> unicode_;
   // For each length of search start, the length of its longest proper end that is
   // also a start of the search (letter case folded as the search folds it).
   std::vector<std::uint32_t> border_;

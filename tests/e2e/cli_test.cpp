@@ -61,6 +61,10 @@ std::string HelpPage() {
       "",
       "--keep-eol\tkeep the input's own line ends (LF, CR LF or CR); --unix wins",
       "--version\tshow the version and the regular-expression engines, then stop",
+      "",
+      "in a UTF-8 locale letters beyond ASCII ignore case too (Unicode simple case folding):",
+      "in plain searches, and under (?i) in --regexp where written as letters;",
+      "a class [...] and a repeated last byte of a letter keep their byte meaning",
   };
   std::string page;
   for (const auto& line : lines) page += line + kCrLf;

@@ -32,8 +32,9 @@ INSTANTIATE_TEST_SUITE_P(
         NameCase{"iso88591", CodePage::Windows1252}, NameCase{"ISO_8859-1", CodePage::Windows1252},
         NameCase{"ISO_8859-1:1987", CodePage::Windows1252},
         NameCase{"ISO-8859-15", CodePage::Windows1252},
-        NameCase{"iso8859-15", CodePage::Windows1252}, NameCase{"UTF-8", CodePage::AsciiOnly},
-        NameCase{"utf8", CodePage::AsciiOnly}, NameCase{"ANSI_X3.4-1968", CodePage::AsciiOnly},
+        NameCase{"iso8859-15", CodePage::Windows1252}, NameCase{"UTF-8", CodePage::Utf8},
+        NameCase{"utf8", CodePage::Utf8}, NameCase{"utf_8", CodePage::Utf8},
+        NameCase{"UTF-16", CodePage::AsciiOnly}, NameCase{"ANSI_X3.4-1968", CodePage::AsciiOnly},
         NameCase{"", CodePage::AsciiOnly},
         // Near misses: other parts of ISO 8859 and other Windows pages.
         NameCase{"ISO-8859-11", CodePage::AsciiOnly}, NameCase{"ISO-8859-2", CodePage::AsciiOnly},
@@ -83,11 +84,13 @@ int CountChanged(CodePage codePage, uint8_t (*map)(CodePage, uint8_t)) {
 
 TEST(CodePageTest, NumberOfCasedBytes) {
   // 26 ASCII letters, 30 accented letters, 4 odd pairs; in UTF-8 and the C
-  // locale no byte above 0x7F has a case.
+  // locale no byte above 0x7F has a case on its own.
   EXPECT_EQ(CountChanged(CodePage::Windows1252, UpperCaseByte), 60);
   EXPECT_EQ(CountChanged(CodePage::Windows1252, LowerCaseByte), 60);
   EXPECT_EQ(CountChanged(CodePage::AsciiOnly, UpperCaseByte), 26);
   EXPECT_EQ(CountChanged(CodePage::AsciiOnly, LowerCaseByte), 26);
+  EXPECT_EQ(CountChanged(CodePage::Utf8, UpperCaseByte), 26);
+  EXPECT_EQ(CountChanged(CodePage::Utf8, LowerCaseByte), 26);
 }
 
 TEST(CodePageTest, MappingsAreInversesAndIdempotent) {

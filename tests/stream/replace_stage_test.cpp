@@ -123,4 +123,70 @@ TEST(ReplaceStageTest, LargeBlocksWithManyMatches) {
   }
 }
 
+// Unicode-folded searches have matches of several lengths ("k" is also the
+// three-byte Kelvin sign): every place that could begin one at a block's end is
+// held back, and the held end is searched once more when the text ends.
+TEST(ReplaceStageTest, UnicodeFoldedMatchesAcrossEveryBlockEdge) {
+  // clang-format off
+  const std::vector<SeamCase> cases = {
+      {"xM\xC3\x9CLLERx", "m\xC3\xBCller", "_", "x_x"},
+      {"\xE2\x84\xAA\xC3\xA4 k\xC3\x84", "k\xC3\xA4", "_", "_ _"},
+      {"k\xC3\xA4", "\xE2\x84\xAA\xC3\xA4", "_", "_"},           // shorter than the search
+      {"\xE2\x84\xAA\xC3\x84\xE2\x84\xAA\xC3\xA4k", "k\xC3\xA4", "<longer>", "<longer><longer>k"},
+      {"\xC3\xA4\r\n\xC3\x84\r\n", "\xC3\x84\r\n", "", ""},
+      {"\xC3\xA4\xC3\xC3\x84", "\xC3\xA4\xC3", "_", "_\xC3\x84"},  // lone lead byte
+      {"a\xC3\xA4", "\xC3\x84\xC3\x84", "_", "a\xC3\xA4"},      // start of a match left
+  };
+  // clang-format on
+  for (const auto& c : cases) {
+    for (std::size_t blockSize = 1; blockSize <= c.text.size() + 1; ++blockSize) {
+      for (std::size_t pieceSize : {std::size_t{1}, std::size_t{3}, std::size_t{1} << 16}) {
+        bool matched = false;
+        EXPECT_EQ(InBlocks(c.text, c.search, c.replace, CaseMode::FoldedUnicode, blockSize,
+                           pieceSize, &matched),
+                  c.expected)
+            << testing::PrintToString(c.text) << " blocks of " << blockSize;
+        EXPECT_EQ(matched, c.expected != c.text);
+      }
+    }
+  }
+}
+
+TEST(ReplaceStageTest, UnicodeFoldedRandomTextsInRandomBlocksGiveTheReplaceAllResult) {
+  const std::vector<std::string> pieces = {
+      "k",    "K",    "\xE2\x84\xAA", "\xC3\xA4",         "\xC3\x84",
+      "\xC3", "\r\n", "\0"s,          "\xF0\x90\x90\x80", "\xF0\x90\x90\xA8"};
+  std::mt19937 rng(2026);
+  std::uniform_int_distribution<std::size_t> blockSize(1, 9);
+  std::uniform_int_distribution<std::size_t> count(0, 16);
+  std::uniform_int_distribution<std::size_t> pick(0, pieces.size() - 1);
+  const auto randomText = [&](std::size_t n) {
+    std::string text;
+    for (; n > 0; --n) text += pieces[pick(rng)];
+    return text;
+  };
+  for (int round = 0; round < 20000; ++round) {
+    const std::string text = randomText(count(rng));
+    const std::string search = randomText(1 + round % 3) + "\xC3\xA4";
+    const std::string replace = round % 2 ? "" : "<>";
+    ASSERT_EQ(
+        InBlocks(text, search, replace, CaseMode::FoldedUnicode, blockSize(rng), 1 + round % 5),
+        ReplaceAll(text, search, replace, CaseMode::FoldedUnicode))
+        << testing::PrintToString(text) << " " << testing::PrintToString(search);
+  }
+}
+
+// One mebibyte blocks, as whole-file runs read them, with a three-byte letter cut
+// by every block's end.
+TEST(ReplaceStageTest, UnicodeFoldedMatchCutByAMebibyteSeam) {
+  const std::size_t block = std::size_t{1} << 20;
+  std::string text(block - 1, 'x');
+  text += "\xE1\xBA\x9E";  // capital sharp s, cut after its first byte
+  text += std::string(block - 5, 'y');
+  text += "\xC3\x9F\xC3\x9F";  // two small sharp s across the second seam
+  const std::string expected =
+      std::string(block - 1, 'x') + "_" + std::string(block - 5, 'y') + "__";
+  EXPECT_EQ(InBlocks(text, "\xC3\x9F", "_", CaseMode::FoldedUnicode, block, 1 << 16), expected);
+}
+
 }  // namespace

@@ -4,9 +4,11 @@
 
 namespace platform {
 
-// The system's own upper- and lower-casing of the ANSI code page, whatever it is.
+// The system's own upper- and lower-casing of the ANSI code page, whatever it is;
+// with UTF-8 as the ANSI code page (65001) a byte above 0x7F is no letter of its
+// own, and searches fold letters by Unicode's rules instead.
 CodePage ActiveCodePage() {
-  return CodePage::System;
+  return ::GetACP() == CP_UTF8 ? CodePage::Utf8 : CodePage::System;
 }
 
 uint8_t SystemUpperCaseByte(uint8_t byte) {
