@@ -25,14 +25,19 @@ if ! command -v clang++ >/dev/null 2>&1; then
   echo "clang++ not found: fuzzer not built" >&2
   exit 0
 fi
-mkdir -p "$out/corpus"
+mkdir -p "$out/corpus" "$out/generated/faststrings"
 src="$root/src"
+# The case-folding table that caseless UTF-8 letters of an expression follow, made
+# as the build makes it.
+cmake -DINPUT=/usr/share/unicode/CaseFolding.txt \
+  -DOUTPUT="$out/generated/faststrings/case_folding.inc" -P "$root/cmake/case_folding.cmake"
 clang++ -std=c++20 -O1 -g -fsanitize=fuzzer,address,undefined -fno-omit-frame-pointer \
-  -I"$src" \
+  -I"$src" -I"$out/generated" \
   "$root/fuzz/regex_fuzzer.cpp" \
   "$src/regex/case_map.cpp" "$src/regex/parser.cpp" "$src/regex/lowering.cpp" \
   "$src/regex/engine_choice.cpp" "$src/regex/line_break_view.cpp" "$src/regex/literal_engine.cpp" \
   "$src/faststrings/fast_strings.cpp" "$src/faststrings/window_scan.cpp" \
+  "$src/faststrings/unicode_case.cpp" "$src/platform/utf8.cpp" \
   "$src/regex/backtracking_engine.cpp" "$src/regex/linear_engine.cpp" \
   "$src/regex/regex_errors.cpp" "$src/regex/compiled_expression.cpp" \
   "$src/base/exceptions.cpp" "$src/platform/code_page.cpp" "$src/platform/posix/system.cpp" \
