@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "faststrings/fast_strings.h"
+#include "faststrings/replace_all.h"
 
 struct TSettings;
 class TStringList;
@@ -39,11 +40,33 @@ struct RunContext {
   bool dosOutput = false;
   bool unixNewlines = false;
   bool keepLineEnds = false;  // each output line ends as the input's lines did
+  // -k=n: each pair replaces only its first n matches (of the whole text in
+  // whole-file mode, of each line in line-by-line mode).
+  std::size_t mostPerPair = kEveryMatch;
+  bool countLines = false;  // --stats: the outcome counts the lines changed
+  // --must-match: a run that matched nothing writes no file (standard output
+  // still gets the text).
+  bool mustMatch = false;
+  // --diff: the bytes the run would write to a file go here instead, and nothing
+  // is written anywhere; null for an ordinary run.
+  std::string* capturedOutput = nullptr;
   std::vector<SearchReplacePair> pairs;
 
   // The file whole-file mode writes: the input itself with -w (which wins over
   // -o= and a second file name), otherwise outputFile.
   const std::string& WholeFileTarget() const { return writeBack ? inputFile : outputFile; }
+};
+
+// What a run over one file did: the replacements each pair made, in list order,
+// and (when counted) the lines whose text changed. A run over many files adds
+// these up (run_outcome.h).
+struct FileOutcome {
+  std::string inputFile;
+  std::vector<std::uint64_t> replacements;
+  std::uint64_t linesChanged = 0;
+
+  std::uint64_t TotalReplacements() const;
+  bool Matched() const { return TotalReplacements() != 0; }
 };
 
 // The context the parsed command line asks for. Pairs are entry i of each list,

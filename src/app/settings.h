@@ -33,6 +33,9 @@ struct TSettings {
   bool UnixNewlines = false;
   bool KeepLineEnds = false;      // --keep-eol
   bool VersionRequested = false;  // --version
+  bool Diff = false;              // --diff
+  bool Stats = false;             // --stats
+  bool MustMatch = false;         // --must-match
 };
 
 extern TSettings Settings;

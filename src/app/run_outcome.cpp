@@ -1,0 +1,71 @@
+#include "app/run_outcome.h"
+
+#include <algorithm>
+
+#include "app/file_diff.h"
+#include "app/whole_text.h"
+#include "platform/console.h"
+#include "platform/files.h"
+#include "platform/process.h"
+#include "text/text_stream.h"
+
+namespace {
+
+std::string Counted(std::uint64_t n, std::string_view one, std::string_view many) {
+  return std::to_string(n) + " " + std::string(n == 1 ? one : many);
+}
+
+// A file name may hold bytes a terminal would take for controls.
+std::string NameOnStandardError(const std::string& name) {
+  return platform::TextForStream(platform::StandardError(), name);
+}
+
+}  // namespace
+
+std::string StatsSummary(const FileOutcome& outcome) {
+  std::string line = NameOnStandardError(outcome.inputFile) + ": " +
+                     Counted(outcome.TotalReplacements(), "replacement", "replacements") + " (";
+  for (std::size_t i = 0; i < outcome.replacements.size(); ++i) {
+    if (i != 0) line += ", ";
+    line += std::to_string(i + 1) + ": " + std::to_string(outcome.replacements[i]);
+  }
+  return line + "), " + Counted(outcome.linesChanged, "line", "lines") + " changed";
+}
+
+std::string StatsTotal(const std::vector<FileOutcome>& outcomes) {
+  std::uint64_t total = 0;
+  for (const FileOutcome& outcome : outcomes) total += outcome.TotalReplacements();
+  const auto matched = std::count_if(outcomes.begin(), outcomes.end(),
+                                     [](const FileOutcome& o) { return o.Matched(); });
+  return Counted(total, "replacement", "replacements") + " in " + std::to_string(matched) + " of " +
+         Counted(outcomes.size(), "file", "files");
+}
+
+void ReportStats(const std::vector<FileOutcome>& outcomes) {
+  std::string text;
+  for (const FileOutcome& outcome : outcomes) text += StatsSummary(outcome) + "\r\n";
+  if (outcomes.size() > 1) text += StatsTotal(outcomes) + "\r\n";
+  platform::WriteStandardError(text);
+}
+
+int ExitCodeFor(bool mustMatch, const std::vector<FileOutcome>& outcomes) {
+  if (!mustMatch) return 0;
+  const bool any = std::any_of(outcomes.begin(), outcomes.end(),
+                               [](const FileOutcome& o) { return o.Matched(); });
+  return any ? 0 : kExitNothingMatched;
+}
+
+FileOutcome PreviewFile(const RunContext& context, const ModeRun& run) {
+  std::string wouldWrite;
+  RunContext captured = context;
+  captured.capturedOutput = &wouldWrite;
+  const FileOutcome outcome = run(captured);
+  std::string before;
+  ReadFileText(context.inputFile, false, before);
+  DiffLook look;
+  look.colour = platform::StandardOutputTakesColour();
+  WriteTextBytes(OutputText(), UnifiedDiff(context.inputFile, before, wouldWrite, look));
+  FlushText(OutputText());
+  if (PendingStreamError() != 0) CheckStreamError();
+  return outcome;
+}
