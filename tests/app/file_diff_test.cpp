@@ -1,0 +1,202 @@
+// The preview's diff: its exact bytes on small cases, and on random texts that
+// applying its hunks to the old text gives the new one.
+#include "app/file_diff.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+#include <vector>
+
+#include "app/run_outcome.h"
+
+namespace {
+
+using namespace std::string_literals;
+
+TEST(SplitIntoLinesTest, EachKindOfLineEndEndsALine) {
+  const struct {
+    std::string text;
+    std::vector<std::pair<std::string, std::string>> lines;
+  } cases[] = {
+      {"", {}},
+      {"a", {{"a", ""}}},
+      {"a\n", {{"a", "\n"}}},
+      {"a\r\nb", {{"a", "\r\n"}, {"b", ""}}},
+      {"a\rb\r", {{"a", "\r"}, {"b", "\r"}}},
+      {"\n\r\n\r", {{"", "\n"}, {"", "\r\n"}, {"", "\r"}}},
+      {"a\n\rb", {{"a", "\n"}, {"", "\r"}, {"b", ""}}},
+      {"x\0y\n"s, {{"x\0y"s, "\n"}}},
+  };
+  for (const auto& c : cases) {
+    std::vector<std::pair<std::string, std::string>> got;
+    for (const LineWithEnd& line : SplitIntoLines(c.text)) {
+      got.emplace_back(std::string(line.text), std::string(line.end));
+    }
+    EXPECT_EQ(got, c.lines) << testing::PrintToString(c.text);
+  }
+}
+
+TEST(LineEndStyleTest, NamesTheOneStyleOrMixed) {
+  const struct {
+    std::string text;
+    std::string style;
+  } cases[] = {{"", "none"},   {"abc", "none"},       {"a\nb", "LF"},       {"a\r\nb\r\n", "CR LF"},
+               {"a\rb", "CR"}, {"a\nb\r\n", "mixed"}, {"a\r\n\r", "mixed"}, {"a\n\n\nlast", "LF"}};
+  for (const auto& c : cases) {
+    EXPECT_EQ(LineEndStyleOf(SplitIntoLines(c.text)), c.style) << testing::PrintToString(c.text);
+  }
+}
+
+TEST(UnifiedDiffTest, SameBytesGiveNothing) {
+  EXPECT_EQ(UnifiedDiff("f", "", ""), "");
+  EXPECT_EQ(UnifiedDiff("f", "a\r\nb\r\n", "a\r\nb\r\n"), "");
+}
+
+TEST(UnifiedDiffTest, OneChangedLineWithThreeLinesOfContextAndItsOwnLineEnds) {
+  const std::string before = "1\r\n2\r\n3\r\n4\r\n5\r\n6\r\n7\r\n8\r\n9\r\n";
+  const std::string after = "1\r\n2\r\n3\r\n4\r\nfive\r\n6\r\n7\r\n8\r\n9\r\n";
+  EXPECT_EQ(UnifiedDiff("f.txt", before, after),
+            "--- f.txt\n+++ f.txt\n@@ -2,7 +2,7 @@\n 2\r\n 3\r\n 4\r\n-5\r\n+five\r\n 6\r\n 7\r\n"
+            " 8\r\n");
+}
+
+TEST(UnifiedDiffTest, ChangesSixLinesApartShareAHunkSevenApartDoNot) {
+  std::string before;
+  for (int i = 1; i <= 20; ++i) before += std::to_string(i) + "\n";
+  const auto changed = [&](int a, int b) {
+    std::string after;
+    for (int i = 1; i <= 20; ++i) {
+      after += (i == a || i == b ? "x" : std::to_string(i)) + "\n";
+    }
+    return UnifiedDiff("f", before, after);
+  };
+  const auto hunks = [](const std::string& diff) {
+    std::size_t n = 0;
+    for (std::size_t at = diff.find("\n@@ "); at != std::string::npos;
+         at = diff.find("\n@@ ", at + 1)) {
+      ++n;
+    }
+    return n;
+  };
+  EXPECT_EQ(hunks(changed(5, 12)), 1u);  // 6 unchanged lines between
+  EXPECT_EQ(hunks(changed(5, 13)), 2u);  // 7
+  EXPECT_NE(changed(5, 13).find("@@ -2,7 +2,7 @@\n"), std::string::npos);
+  EXPECT_NE(changed(5, 13).find("@@ -10,7 +10,7 @@\n"), std::string::npos);
+}
+
+TEST(UnifiedDiffTest, InsertionsAndDeletionsAtTheEdgesNameTheLineBefore) {
+  EXPECT_EQ(UnifiedDiff("f", "", "a\n"), "--- f\n+++ f\n@@ -0,0 +1,1 @@\n+a\n");
+  EXPECT_EQ(UnifiedDiff("f", "a\n", ""), "--- f\n+++ f\n@@ -1,1 +0,0 @@\n-a\n");
+  EXPECT_EQ(UnifiedDiff("f", "a\nb\n", "a\nb\nc\n"), "--- f\n+++ f\n@@ -1,2 +1,3 @@\n a\n b\n+c\n");
+}
+
+TEST(UnifiedDiffTest, AnUnendedLastLineIsMarked) {
+  EXPECT_EQ(UnifiedDiff("f", "a\nb", "a\nc"),
+            "--- f\n+++ f\n@@ -1,2 +1,2 @@\n a\n-b\n\\ No newline at end of file\n+c\n"
+            "\\ No newline at end of file\n");
+  // Only the line end added: the line shows as changed, so patch adds it.
+  EXPECT_EQ(UnifiedDiff("f", "a\nb", "a\nb\n"),
+            "--- f\n+++ f\n@@ -1,2 +1,2 @@\n a\n-b\n\\ No newline at end of file\n+b\n");
+}
+
+TEST(UnifiedDiffTest, ALineEndStyleChangeIsOneNoteNotEveryLine) {
+  EXPECT_EQ(UnifiedDiff("f", "a\nb\nc\n", "a\r\nb\r\nc\r\n"), "line ends: LF -> CR LF in f\n");
+  // Added lines keep the file's style, so patch changes only the content.
+  EXPECT_EQ(UnifiedDiff("f", "a\nb\nc\n", "a\r\nB\r\nc\r\n"),
+            "line ends: LF -> CR LF in f\n--- f\n+++ f\n@@ -1,3 +1,3 @@\n a\n-b\n+B\n c\n");
+  EXPECT_EQ(UnifiedDiff("f", "a\r\nb\n", "a\r\nb\r\n"), "line ends: mixed -> CR LF in f\n");
+}
+
+TEST(UnifiedDiffTest, ColourMarksRemovedAddedAndHeaders) {
+  DiffLook look;
+  look.colour = true;
+  EXPECT_EQ(UnifiedDiff("f", "a\r\n", "b\r\n", look),
+            "\x1b[1m--- f\x1b[0m\n\x1b[1m+++ f\x1b[0m\n\x1b[36m@@ -1,1 +1,1 @@\x1b[0m\n"
+            "\x1b[31m-a\x1b[0m\r\n\x1b[32m+b\x1b[0m\r\n");
+}
+
+// Applies a diff's hunks to the text as patch does when every hunk fits where it
+// says; fails the test when a context or removed line is not what the text has.
+std::string ApplyDiff(const std::string& before, const std::string& diff) {
+  const std::vector<LineWithEnd> old = SplitIntoLines(before);
+  std::string out;
+  std::size_t next = 0;  // the next old line not yet copied
+  std::size_t at = diff.find("@@ -");
+  while (at != std::string::npos) {
+    const std::size_t start = std::stoul(diff.substr(at + 4));
+    const std::size_t comma = diff.find(',', at);
+    const std::size_t count = std::stoul(diff.substr(comma + 1));
+    const std::size_t first = count == 0 ? start : start - 1;
+    for (; next < first; ++next) out.append(old[next].text).append(old[next].end);
+    at = diff.find('\n', at) + 1;
+    while (at < diff.size() && diff.compare(at, 3, "@@ ") != 0) {
+      const char mark = diff[at];
+      std::size_t lineEnd = diff.find_first_of("\r\n", at);
+      std::size_t endLength = diff.compare(lineEnd, 2, "\r\n") == 0 ? 2 : 1;
+      const std::string text = diff.substr(at + 1, lineEnd - at - 1);
+      std::string end = diff.substr(lineEnd, endLength);
+      at = lineEnd + endLength;
+      if (diff.compare(at, 2, "\\ ") == 0) {
+        end.clear();
+        at = diff.find('\n', at) + 1;
+      }
+      if (mark == ' ' || mark == '-') {
+        EXPECT_LT(next, old.size());
+        if (next >= old.size()) return out;
+        EXPECT_EQ(text, old[next].text);
+        EXPECT_EQ(end, old[next].end);
+        if (mark == ' ') out.append(text).append(end);
+        ++next;
+      } else {
+        EXPECT_EQ(mark, '+');
+        out.append(text).append(end);
+      }
+    }
+    at = at < diff.size() ? at : std::string::npos;
+  }
+  for (; next < old.size(); ++next) out.append(old[next].text).append(old[next].end);
+  return out;
+}
+
+TEST(UnifiedDiffTest, RandomEditsAppliedGiveTheNewText) {
+  std::mt19937 random(99);
+  const std::vector<std::string> words = {"a", "b", "c", "", "dd"};
+  for (int round = 0; round < 3000; ++round) {
+    const std::string end = round % 3 == 0 ? "\n" : "\r\n";
+    std::vector<std::string> lines(random() % 40);
+    for (std::string& line : lines) line = words[random() % words.size()];
+    std::string before;
+    for (const std::string& line : lines) before += line + end;
+    std::string after;
+    for (const std::string& line : lines) {
+      const unsigned roll = random() % 10;
+      if (roll == 0) continue;                                       // removed
+      if (roll == 1) after += words[random() % words.size()] + end;  // inserted
+      after += (roll == 2 ? line + "x" : line) + end;                // changed or kept
+    }
+    if (round % 7 == 0 && !before.empty()) before.resize(before.size() - end.size());
+    if (round % 5 == 0 && !after.empty()) after.resize(after.size() - end.size());
+    const std::string diff = UnifiedDiff("f", before, after);
+    ASSERT_EQ(ApplyDiff(before, diff), after) << "round " << round << "\n"
+                                              << testing::PrintToString(before) << "\n"
+                                              << diff;
+  }
+}
+
+// --stats lines and the --must-match decision over one file and several.
+TEST(RunOutcomeTest, SummaryTotalAndExitCode) {
+  const FileOutcome one{"a.txt", {3, 0, 1}, 2};
+  EXPECT_EQ(StatsSummary(one), "a.txt: 4 replacements (1: 3, 2: 0, 3: 1), 2 lines changed");
+  const FileOutcome single{"b", {1}, 1};
+  EXPECT_EQ(StatsSummary(single), "b: 1 replacement (1: 1), 1 line changed");
+  const FileOutcome none{"c", {0, 0, 0}, 0};
+  EXPECT_EQ(StatsTotal({one, single, none}), "5 replacements in 2 of 3 files");
+  EXPECT_EQ(StatsTotal({none}), "0 replacements in 0 of 1 file");
+  EXPECT_EQ(ExitCodeFor(true, {none, none}), 2);
+  EXPECT_EQ(ExitCodeFor(true, {none, single}), 0);
+  EXPECT_EQ(ExitCodeFor(false, {none}), 0);
+  EXPECT_EQ(ExitCodeFor(true, {}), 2);
+}
+
+}  // namespace
