@@ -86,6 +86,7 @@ void ParseValueArgument(std::string_view argument, std::size_t equalsAt) {
 void TakeFileName(std::string_view argument) {
   if (Settings.InputFile.empty()) {
     Settings.InputFile = FullPathOrEmpty(argument);
+    Settings.InputName = argument;
   } else if (Settings.OutputFile.empty()) {
     Settings.OutputFile = FullPathOrEmpty(argument);
   } else {

@@ -158,7 +158,7 @@ bool LineByLineRun::Matched() const {
 }
 
 FileOutcome LineByLineRun::Outcome() const {
-  return {context_.inputFile, replacements_, linesChanged_};
+  return {context_.InputShownAs(), replacements_, linesChanged_};
 }
 
 // A file that exists but cannot be opened is a failure, not an empty input.

@@ -10,6 +10,7 @@ RunContext RunContextFrom(const TSettings& settings, const TStringList& searches
                           const TStringList& replaces) {
   RunContext context;
   context.inputFile = settings.InputFile;
+  context.inputName = settings.InputName;
   context.outputFile = settings.OutputFile;
   context.header = settings.Header;
   context.footer = settings.Footer;

@@ -25,6 +25,7 @@ struct SearchReplacePair {
 
 struct RunContext {
   std::string inputFile;   // full path
+  std::string inputName;   // as the user gave it (previews and counts show it); empty: inputFile
   std::string outputFile;  // full path; empty: standard output (or, with -w, the input)
   std::string header;
   std::string footer;
@@ -55,13 +56,14 @@ struct RunContext {
   // The file whole-file mode writes: the input itself with -w (which wins over
   // -o= and a second file name), otherwise outputFile.
   const std::string& WholeFileTarget() const { return writeBack ? inputFile : outputFile; }
+  const std::string& InputShownAs() const { return inputName.empty() ? inputFile : inputName; }
 };
 
 // What a run over one file did: the replacements each pair made, in list order,
 // and (when counted) the lines whose text changed. A run over many files adds
 // these up (run_outcome.h).
 struct FileOutcome {
-  std::string inputFile;
+  std::string inputFile;  // as shown
   std::vector<std::uint64_t> replacements;
   std::uint64_t linesChanged = 0;
 

@@ -64,7 +64,7 @@ FileOutcome PreviewFile(const RunContext& context, const ModeRun& run) {
   ReadFileText(context.inputFile, false, before);
   DiffLook look;
   look.colour = platform::StandardOutputTakesColour();
-  WriteTextBytes(OutputText(), UnifiedDiff(context.inputFile, before, wouldWrite, look));
+  WriteTextBytes(OutputText(), UnifiedDiff(context.InputShownAs(), before, wouldWrite, look));
   FlushText(OutputText());
   if (PendingStreamError() != 0) CheckStreamError();
   return outcome;

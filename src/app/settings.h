@@ -10,6 +10,7 @@
 
 struct TSettings {
   std::string InputFile;   // full path
+  std::string InputName;   // as given on the command line
   std::string OutputFile;  // full path
   std::string Header;
   std::string Footer;

@@ -50,5 +50,5 @@ FileOutcome RunWholeFile(const RunContext& context) {
   const TextCuts& cuts = result.cuts;
   if (cuts.inFile != kNotCut) WarnCutInFile(context, cuts.inFile);
   if (cuts.inProcessedText != kNotCut) WarnCutInProcessedText(context, cuts.inProcessedText);
-  return {context.inputFile, result.replacements, result.linesChanged};
+  return {context.InputShownAs(), result.replacements, result.linesChanged};
 }

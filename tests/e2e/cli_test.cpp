@@ -61,6 +61,12 @@ std::string HelpPage() {
       "",
       "--keep-eol\tkeep the input's own line ends (LF, CR LF or CR); --unix wins",
       "--version\tshow the version and the regular-expression engines, then stop",
+      "--diff\twrite nothing; show what would change as a unified diff (for patch)",
+      "--stats\tafter the run: replacements per pair and lines changed, on standard error",
+      "--must-match\texit code 2, and no file written, when no pair matched anything",
+      "-k=n\teach pair replaces only its first n matches (per line with -l); 0: all",
+      "",
+      "exit codes: 0 done, 1 failure, 2 nothing matched (only with --must-match)",
   };
   std::string page;
   for (const auto& line : lines) page += line + kCrLf;
