@@ -27,8 +27,8 @@ echo "lines with the word: $(grep -c zebra "$RARE")"
 
 hyperfine --warmup 1 --runs "$RUNS" --style basic --export-json bench/data/diff.json \
   -n "run: zebra=horse to an output file" "$QUORVE -q zebra=horse $RARE $OUT" \
-  -n "--diff zebra=horse" "$QUORVE -q --diff zebra=horse $RARE >/dev/null" \
-  -n "--diff -w zebra=horse" "$QUORVE -q --diff -w zebra=horse $RARE >/dev/null" \
+  -n "preview: --diff zebra=horse" "$QUORVE -q --diff zebra=horse $RARE >/dev/null" \
+  -n "preview: --diff -w zebra=horse" "$QUORVE -q --diff -w zebra=horse $RARE >/dev/null" \
   -n "run: --stats zebra=horse to an output file" "$QUORVE -q --stats zebra=horse $RARE $OUT"
 
 echo "== peak memory"

@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "text/line_text.h"
+
 namespace stream {
 
 namespace {
@@ -9,7 +11,9 @@ namespace {
 constexpr std::size_t kInputPiece = std::size_t{1} << 20;
 
 std::size_t LineBreakAt(std::string_view text, std::size_t from) {
-  return text.find_first_of("\r\n", from);
+  const char* const last = text.data() + text.size();
+  const char* const brk = FindAnyOf3(text.data() + from, last, '\r', '\n', '\n');
+  return brk == last ? std::string_view::npos : static_cast<std::size_t>(brk - text.data());
 }
 
 }  // namespace
@@ -64,41 +68,55 @@ void ChangedLineCounter::Put(std::string& block) {
 void ChangedLineCounter::Finish() {
   resultLines_.End([this](std::string_view line) { CompareWith(line); });
   // Input lines the result no longer has.
-  while (NextInputLine(inputLine_)) ++changed_;
+  std::string_view line;
+  while (NextInputLine(line)) ++changed_;
   next_.Finish();
 }
 
 void ChangedLineCounter::CompareWith(std::string_view resultLine) {
-  if (!NextInputLine(inputLine_) || inputLine_ != resultLine) ++changed_;
+  std::string_view inputLine;
+  if (!NextInputLine(inputLine) || inputLine != resultLine) ++changed_;
 }
 
-bool ChangedLineCounter::NextInputLine(std::string& line) {
-  while (pending_.empty() && !inputDone_) ReadInput();
-  if (pending_.empty()) return false;
-  line.swap(pending_.front());
-  pending_.pop_front();
-  return true;
+// The next line of the input, a view of the buffer valid until the next call.
+bool ChangedLineCounter::NextInputLine(std::string_view& line) {
+  for (;;) {
+    const char* const from = input_.data() + position_;
+    const char* const last = input_.data() + input_.size();
+    const char* const brk = FindAnyOf3(from, last, '\r', '\n', '\n');
+    const bool crMayPair = brk != last && *brk == '\r' && brk + 1 == last && !inputDone_;
+    if (brk != last && !crMayPair) {
+      const std::size_t endLength = *brk == '\r' && brk + 1 < last && brk[1] == '\n' ? 2 : 1;
+      line = {from, static_cast<std::size_t>(brk - from)};
+      position_ = static_cast<std::size_t>(brk - input_.data()) + endLength;
+      return true;
+    }
+    if (!inputDone_) {
+      ReadInput();
+      continue;
+    }
+    if (from == last) return false;
+    line = {from, static_cast<std::size_t>(last - from)};
+    position_ = input_.size();
+    return true;
+  }
 }
 
 void ChangedLineCounter::ReadInput() {
-  const auto keep = [this](std::string_view line) { pending_.emplace_back(line); };
-  inputBlock_.resize(kInputPiece);
-  const std::size_t got = readInput_(inputBlock_.data(), inputBlock_.size());
-  inputBlock_.resize(got);
-  const void* zero =
-      inputEndsAtZero_ ? std::memchr(inputBlock_.data(), 0, inputBlock_.size()) : nullptr;
+  input_.erase(0, position_);
+  position_ = 0;
+  const std::size_t kept = input_.size();
+  input_.resize(kept + kInputPiece);
+  const std::size_t got = readInput_(input_.data() + kept, kInputPiece);
+  input_.resize(kept + got);
+  const void* zero = inputEndsAtZero_ ? std::memchr(input_.data() + kept, 0, got) : nullptr;
   if (zero != nullptr) {
-    inputBlock_.resize(
-        static_cast<std::size_t>(static_cast<const char*>(zero) - inputBlock_.data()));
+    input_.resize(static_cast<std::size_t>(static_cast<const char*>(zero) - input_.data()));
     // A byte 0 at the very start still leaves one empty line.
-    if (!inputStarted_ && inputBlock_.empty()) inputBlock_ = "\n";
+    if (!inputStarted_ && input_.empty()) input_ = "\n";
   }
-  inputStarted_ = inputStarted_ || !inputBlock_.empty();
-  inputLines_.Add(inputBlock_, keep);
-  if (got == 0 || zero != nullptr) {
-    inputLines_.End(keep);
-    inputDone_ = true;
-  }
+  inputStarted_ = inputStarted_ || got != 0;
+  if (got == 0 || zero != nullptr) inputDone_ = true;
 }
 
 }  // namespace stream

@@ -5,7 +5,6 @@
 #pragma once
 
 #include <cstdint>
-#include <deque>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -45,17 +44,15 @@ class ChangedLineCounter : public Stage {
 
  private:
   void CompareWith(std::string_view resultLine);
-  bool NextInputLine(std::string& line);
+  bool NextInputLine(std::string_view& line);
   void ReadInput();
 
   Stage& next_;
   InputReader readInput_;
   const bool inputEndsAtZero_;
   LineSplitter resultLines_;
-  LineSplitter inputLines_;
-  std::deque<std::string> pending_;  // input lines read but not compared yet
-  std::string inputBlock_;
-  std::string inputLine_;
+  std::string input_;  // input bytes read and not yet compared, from position_ on
+  std::size_t position_ = 0;
   bool inputDone_ = false;
   bool inputStarted_ = false;
   std::uint64_t changed_ = 0;

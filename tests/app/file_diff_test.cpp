@@ -184,6 +184,57 @@ TEST(UnifiedDiffTest, RandomEditsAppliedGiveTheNewText) {
   }
 }
 
+// Long files are compared in windows of lines: long inserted and removed
+// stretches, stretches where every line changes, and changes at window edges
+// still give a diff that turns the old text into the new one.
+TEST(UnifiedDiffTest, LongFilesWithLongStretchesApplyBack) {
+  std::mt19937 random(5);
+  for (int round = 0; round < 30; ++round) {
+    std::vector<std::string> lines(5000 + random() % 20000);
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+      lines[i] = random() % 50 == 0 ? "" : "line " + std::to_string(i % (200 + round * 37));
+    }
+    std::string before;
+    for (const std::string& line : lines) before += line + "\r\n";
+    std::string after;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+      const unsigned roll = random() % 4000;
+      if (roll < 3) {
+        for (unsigned k = random() % 3000; k > 0; --k) after += "new " + std::to_string(k) + "\r\n";
+      } else if (roll < 6) {
+        i += random() % 2000;  // a removed stretch
+        continue;
+      } else if (roll < 8) {
+        for (std::size_t end = std::min(lines.size(), i + random() % 1000); i < end; ++i) {
+          after += lines[i] + " changed\r\n";
+        }
+        if (i == lines.size()) break;
+      }
+      after += (roll < 40 ? lines[i] + "!" : lines[i]) + "\r\n";
+    }
+    const std::string diff = UnifiedDiff("f", before, after);
+    ASSERT_EQ(ApplyDiff(before, diff), after) << "round " << round;
+  }
+}
+
+TEST(UnifiedDiffTest, OneChangeInALongFileIsOneSmallHunk) {
+  std::string before;
+  for (int i = 0; i < 100000; ++i) before += "line " + std::to_string(i) + "\n";
+  std::string after = before;
+  after.replace(after.find("line 54321\n"), 10, "changed");
+  EXPECT_EQ(UnifiedDiff("f", before, after),
+            "--- f\n+++ f\n@@ -54319,7 +54319,7 @@\n line 54318\n line 54319\n line 54320\n"
+            "-line 54321\n+changed\n line 54322\n line 54323\n line 54324\n");
+  // 500 lines inserted in one place: one hunk, nothing removed.
+  std::string inserted;
+  for (int i = 0; i < 500; ++i) inserted += "new\n";
+  after = before;
+  after.insert(after.find("line 700\n"), inserted);
+  const std::string diff = UnifiedDiff("f", before, after);
+  EXPECT_NE(diff.find("@@ -698,6 +698,506 @@\n"), std::string::npos) << diff.substr(0, 200);
+  EXPECT_EQ(diff.find("\n-"), std::string::npos);
+}
+
 // --stats lines and the --must-match decision over one file and several.
 TEST(RunOutcomeTest, SummaryTotalAndExitCode) {
   const FileOutcome one{"a.txt", {3, 0, 1}, 2};
