@@ -274,6 +274,7 @@ std::string_view FirstLineEnd(const std::vector<LineWithEnd>& lines) {
 
 std::vector<LineWithEnd> SplitIntoLines(std::string_view text) {
   std::vector<LineWithEnd> lines;
+  lines.reserve(CountEither(text.data(), text.data() + text.size(), '\n', '\n') + 1);
   const char* from = text.data();
   const char* const last = from + text.size();
   while (from < last) {

@@ -56,12 +56,18 @@ int ExitCodeFor(bool mustMatch, const std::vector<FileOutcome>& outcomes) {
 }
 
 FileOutcome PreviewFile(const RunContext& context, const ModeRun& run) {
+  // A missing input is the mode's to report, as in a run.
+  std::string before;
+  if (platform::RegularFileExists(context.inputFile)) {
+    ReadFileText(context.inputFile, false, before);
+  }
+  // Room for the result and a CR for every line, so the capture is not moved as
+  // it grows.
   std::string wouldWrite;
+  wouldWrite.reserve(before.size() + before.size() / 8 + 64);
   RunContext captured = context;
   captured.capturedOutput = &wouldWrite;
   const FileOutcome outcome = run(captured);
-  std::string before;
-  ReadFileText(context.inputFile, false, before);
   DiffLook look;
   look.colour = platform::StandardOutputTakesColour();
   WriteTextBytes(OutputText(), UnifiedDiff(context.InputShownAs(), before, wouldWrite, look));
