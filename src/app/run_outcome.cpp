@@ -68,6 +68,8 @@ FileOutcome PreviewFile(const RunContext& context, const ModeRun& run) {
   RunContext captured = context;
   captured.capturedOutput = &wouldWrite;
   const FileOutcome outcome = run(captured);
+  // A run that must match and matched nothing writes no file: nothing to show.
+  if (context.mustMatch && !outcome.Matched()) return outcome;
   DiffLook look;
   look.colour = platform::StandardOutputTakesColour();
   WriteTextBytes(OutputText(), UnifiedDiff(context.InputShownAs(), before, wouldWrite, look));
