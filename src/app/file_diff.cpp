@@ -1,16 +1,21 @@
 #include "app/file_diff.h"
 
 #include <algorithm>
-#include <cstdint>
+#include <deque>
+#include <unordered_set>
 
 #include <dtl/dtl.hpp>
-#include <unordered_set>
 
 #include "text/line_text.h"
 
 namespace {
 
 constexpr std::size_t kContext = 3;
+// The old text is read in pieces of this size.
+constexpr std::size_t kOldPiece = std::size_t{1} << 20;
+// Bytes of lines no longer needed are given back once there are this many and
+// they are more than half the buffer.
+constexpr std::size_t kCompactAt = std::size_t{1} << 20;
 
 constexpr std::string_view kRed = "\x1b[31m";
 constexpr std::string_view kGreen = "\x1b[32m";
@@ -18,19 +23,132 @@ constexpr std::string_view kCyan = "\x1b[36m";
 constexpr std::string_view kBold = "\x1b[1m";
 constexpr std::string_view kReset = "\x1b[0m";
 
+// One line: its bytes and the line end that follows them (CR LF, LF, a lone CR,
+// or nothing for an unended last line). Views of a LineStore's buffer.
+struct LineWithEnd {
+  std::string_view text;
+  std::string_view end;
+};
+
 // Lines are compared by their text; an unended last line differs from an ended
 // one, so that patch learns about the line end the run adds or takes away.
+bool SameLines(const LineWithEnd& a, const LineWithEnd& b) {
+  return a.text == b.text && a.end.empty() == b.end.empty();
+}
+
 class SameLine : public dtl::Compare<const LineWithEnd*> {
  public:
   bool impl(const LineWithEnd* const& a, const LineWithEnd* const& b) const override {
-    return a->text == b->text && a->end.empty() == b->end.empty();
+    return SameLines(*a, *b);
   }
 };
 
 using LineDiff = dtl::Diff<const LineWithEnd*, std::vector<const LineWithEnd*>, SameLine>;
 
-bool SameLines(const LineWithEnd& a, const LineWithEnd& b) {
-  return a.text == b.text && a.end.empty() == b.end.empty();
+// The style of a text's line ends: "none", "LF", "CR LF", "CR" or "mixed".
+class LineEndStyle {
+ public:
+  void Note(std::string_view end) {
+    if (first_.empty()) {
+      first_.assign(end);
+    } else if (!mixed_ && first_ != end) {
+      mixed_ = true;
+    }
+  }
+  std::string Name() const {
+    if (first_.empty()) return "none";
+    if (mixed_) return "mixed";
+    if (first_ == "\r\n") return "CR LF";
+    return first_ == "\n" ? "LF" : "CR";
+  }
+  const std::string& First() const { return first_; }
+
+ private:
+  std::string first_;
+  bool mixed_ = false;
+};
+
+// The lines of a text that arrives in pieces, from the first one still needed on;
+// lines are numbered from 0 over the whole text.
+class LineStore {
+ public:
+  void Append(std::string_view bytes) {
+    bytes_.append(bytes);
+    Parse();
+  }
+  // The text has ended: a CR at its end and an unended last line are lines now.
+  void Close() {
+    closed_ = true;
+    Parse();
+  }
+  bool Closed() const { return closed_; }
+  // One past the last complete line.
+  std::size_t End() const { return base_ + records_.size(); }
+  bool Has(std::size_t index) const { return index >= base_ && index < End(); }
+  // Valid until the store changes.
+  LineWithEnd At(std::size_t index) const {
+    const Record& r = records_[index - base_];
+    return {{bytes_.data() + r.offset, r.length},
+            {bytes_.data() + r.offset + r.length, r.endLength}};
+  }
+  void DropBefore(std::size_t index);
+  const LineEndStyle& Style() const { return style_; }
+
+ private:
+  struct Record {
+    std::size_t offset;
+    std::size_t length;
+    std::uint8_t endLength;
+  };
+  void Parse();
+
+  std::string bytes_;
+  std::size_t parsed_ = 0;    // bytes before it belong to recorded lines
+  std::size_t scanFrom_ = 0;  // bytes before it hold no line break not recorded
+  std::deque<Record> records_;
+  std::size_t base_ = 0;  // the number of the first record's line
+  bool closed_ = false;
+  LineEndStyle style_;
+};
+
+void LineStore::Parse() {
+  while (parsed_ < bytes_.size()) {
+    const char* const data = bytes_.data();
+    const char* const last = data + bytes_.size();
+    const char* const brk = FindAnyOf3(data + std::max(parsed_, scanFrom_), last, '\r', '\n', '\n');
+    if (brk == last) {
+      scanFrom_ = bytes_.size();
+      if (closed_) {
+        records_.push_back({parsed_, bytes_.size() - parsed_, 0});
+        parsed_ = bytes_.size();
+      }
+      return;
+    }
+    // A CR at the end of what came so far may be the start of a CR LF.
+    if (*brk == '\r' && brk + 1 == last && !closed_) {
+      scanFrom_ = static_cast<std::size_t>(brk - data);
+      return;
+    }
+    const std::size_t at = static_cast<std::size_t>(brk - data);
+    const std::uint8_t endLength = *brk == '\r' && brk + 1 < last && brk[1] == '\n' ? 2 : 1;
+    records_.push_back({parsed_, at - parsed_, endLength});
+    style_.Note({brk, endLength});
+    parsed_ = at + endLength;
+    scanFrom_ = parsed_;
+  }
+}
+
+void LineStore::DropBefore(std::size_t index) {
+  while (base_ < index && !records_.empty()) {
+    records_.pop_front();
+    ++base_;
+  }
+  const std::size_t unneeded = records_.empty() ? parsed_ : records_.front().offset;
+  if (unneeded < kCompactAt || unneeded < bytes_.size() / 2) return;
+  bytes_.erase(0, unneeded);
+  for (Record& r : records_) r.offset -= unneeded;
+  parsed_ -= unneeded;
+  scanFrom_ -= unneeded;
 }
 
 // A stretch of old lines replaced by a stretch of new ones; the lines between
@@ -40,6 +158,23 @@ struct ChangeBlock {
   std::size_t oldCount = 0;
   std::size_t newStart = 0;
   std::size_t newCount = 0;
+
+  std::size_t OldEnd() const { return oldStart + oldCount; }
+};
+
+// One line of a hunk, copied out of the stores.
+struct HunkRow {
+  char mark;
+  std::string text;
+  std::string end;
+};
+
+struct Hunk {
+  std::size_t oldFrom;
+  std::size_t oldCount;
+  std::size_t newFrom;
+  std::size_t newCount;
+  std::vector<HunkRow> rows;
 };
 
 // The library runs on windows of lines, not on whole files: after the lines both
@@ -53,163 +188,250 @@ struct ChangeBlock {
 constexpr std::size_t kFirstWindow = 128;
 constexpr std::size_t kMaxWindow = 8192;
 
-class BlockFinder {
- public:
-  BlockFinder(const std::vector<LineWithEnd>& oldLines, const std::vector<LineWithEnd>& newLines)
-      : old_(oldLines), new_(newLines) {}
+}  // namespace
 
-  std::vector<ChangeBlock> Blocks();
+struct FileDiff::State {
+  State(std::string name, OldReader readOld, DiffLook look)
+      : name(std::move(name)), readOld(std::move(readOld)), look(std::move(look)) {}
+
+  // Goes as far as the new lines that came allow (all of them once it is closed).
+  void Step();
+  // The blocks gathered so far become a hunk.
+  void FlushHunk();
+  std::string Render() const;
+
+  const std::string name;
+  const OldReader readOld;
+  const DiffLook look;
+  LineStore oldLines;
+  LineStore newLines;
+  std::size_t i = 0;                 // the next old line to compare
+  std::size_t j = 0;                 // the next new line to compare
+  std::vector<ChangeBlock> pending;  // blocks of the hunk being gathered
+  std::vector<Hunk> hunks;
+  std::string scratch;
 
  private:
-  void SkipSharedLines();
+  bool OldHasThrough(std::size_t end);
+  bool NewReadyThrough(std::size_t end) const { return newLines.End() >= end || newLines.Closed(); }
+  // The lines a window of that size needs are there (the old ones read).
+  bool Ready(std::size_t window) {
+    OldHasThrough(i + window);
+    return NewReadyThrough(j + window);
+  }
   bool AnyLineShared(std::size_t window) const;
-  void CompareWindow();
+  bool CompareWindow();
   void Add(std::size_t oldCount, std::size_t newCount);
-
-  const std::vector<LineWithEnd>& old_;
-  const std::vector<LineWithEnd>& new_;
-  std::size_t i_ = 0;  // the next old line
-  std::size_t j_ = 0;  // the next new line
-  std::vector<ChangeBlock> blocks_;
+  void TakeBlock(const ChangeBlock& block);
+  void DropUnneeded();
 };
 
-std::vector<ChangeBlock> BlockFinder::Blocks() {
-  for (;;) {
-    SkipSharedLines();
-    if (i_ == old_.size() && j_ == new_.size()) return std::move(blocks_);
-    if (i_ == old_.size() || j_ == new_.size()) {
-      Add(old_.size() - i_, new_.size() - j_);
-      continue;
+// Reads old bytes until line end - 1 is there or the text has ended; true when
+// the old text has that many lines.
+bool FileDiff::State::OldHasThrough(std::size_t end) {
+  while (oldLines.End() < end && !oldLines.Closed()) {
+    scratch.resize(kOldPiece);
+    const std::size_t got = readOld(scratch.data(), scratch.size());
+    if (got == 0) {
+      oldLines.Close();
+    } else {
+      oldLines.Append({scratch.data(), got});
     }
-    CompareWindow();
+  }
+  return oldLines.End() >= end;
+}
+
+void FileDiff::State::Step() {
+  for (;;) {
+    while (OldHasThrough(i + 1)) {
+      if (!newLines.Has(j)) {
+        if (!newLines.Closed()) return DropUnneeded();
+        break;
+      }
+      if (!SameLines(oldLines.At(i), newLines.At(j))) break;
+      ++i;
+      ++j;
+    }
+    const bool oldEnded = !oldLines.Has(i);
+    const bool newEnded = newLines.Closed() && !newLines.Has(j);
+    if (oldEnded && newEnded) return DropUnneeded();
+    if (newEnded) {
+      OldHasThrough(static_cast<std::size_t>(-1));
+      Add(oldLines.End() - i, 0);
+    } else if (oldEnded) {
+      if (!newLines.Closed()) return DropUnneeded();
+      Add(0, newLines.End() - j);
+    } else if (!CompareWindow()) {
+      return DropUnneeded();
+    }
   }
 }
 
-void BlockFinder::SkipSharedLines() {
-  while (i_ < old_.size() && j_ < new_.size() && SameLines(old_[i_], new_[j_])) {
-    ++i_;
-    ++j_;
-  }
-}
-
-bool BlockFinder::AnyLineShared(std::size_t window) const {
+bool FileDiff::State::AnyLineShared(std::size_t window) const {
   std::unordered_set<std::string_view> texts;
-  for (std::size_t k = j_; k < std::min(new_.size(), j_ + window); ++k) texts.insert(new_[k].text);
-  for (std::size_t k = i_; k < std::min(old_.size(), i_ + window); ++k) {
-    if (texts.count(old_[k].text) != 0) return true;
+  for (std::size_t k = j; k < std::min(newLines.End(), j + window); ++k) {
+    texts.insert(newLines.At(k).text);
+  }
+  for (std::size_t k = i; k < std::min(oldLines.End(), i + window); ++k) {
+    if (texts.count(oldLines.At(k).text) != 0) return true;
   }
   return false;
 }
 
-// The old line i_ and the new line j_ differ.
-void BlockFinder::CompareWindow() {
+// The old line i and the new line j differ. False when more new lines are needed.
+bool FileDiff::State::CompareWindow() {
   std::size_t window = kFirstWindow;
-  while (!AnyLineShared(window)) {
-    const bool grows =
-        window < kMaxWindow && (i_ + window < old_.size() || j_ + window < new_.size());
-    if (!grows || !AnyLineShared(window * 4)) {
-      // Nothing in common within reach: the window is one change.
-      Add(std::min(window, old_.size() - i_), std::min(window, new_.size() - j_));
-      return;
-    }
+  bool shared = false;
+  for (;;) {
+    if (!Ready(window)) return false;
+    shared = AnyLineShared(window);
+    if (shared) break;
+    const bool moreInReach = i + window < oldLines.End() || !oldLines.Closed() ||
+                             j + window < newLines.End() || !newLines.Closed();
+    if (window >= kMaxWindow || !moreInReach) break;
+    if (!Ready(window * 4)) return false;
+    if (!AnyLineShared(window * 4)) break;
     window *= 4;
   }
-  const auto oldEnd = static_cast<std::ptrdiff_t>(std::min(old_.size(), i_ + window));
-  const auto newEnd = static_cast<std::ptrdiff_t>(std::min(new_.size(), j_ + window));
-  std::vector<const LineWithEnd*> a;
-  std::vector<const LineWithEnd*> b;
-  for (auto k = static_cast<std::ptrdiff_t>(i_); k < oldEnd; ++k) a.push_back(&old_[k]);
-  for (auto k = static_cast<std::ptrdiff_t>(j_); k < newEnd; ++k) b.push_back(&new_[k]);
-  // The shortest edit script of the window (O(NP) algorithm).
-  LineDiff diff(a, b, true, SameLine());
+  const std::size_t oldCount = std::min(oldLines.End(), i + window) - i;
+  const std::size_t newCount = std::min(newLines.End(), j + window) - j;
+  // Nothing in common within reach: the window is one change.
+  if (!shared) {
+    Add(oldCount, newCount);
+    return true;
+  }
+  std::vector<LineWithEnd> a;
+  std::vector<LineWithEnd> b;
+  for (std::size_t k = i; k < i + oldCount; ++k) a.push_back(oldLines.At(k));
+  for (std::size_t k = j; k < j + newCount; ++k) b.push_back(newLines.At(k));
+  const bool wholeRest = oldLines.Closed() && i + a.size() == oldLines.End() && newLines.Closed() &&
+                         j + b.size() == newLines.End();
+  std::vector<const LineWithEnd*> pa;
+  std::vector<const LineWithEnd*> pb;
+  for (const LineWithEnd& line : a) pa.push_back(&line);
+  for (const LineWithEnd& line : b) pb.push_back(&line);
+  // The shortest edit script of the window (O(NP) algorithm), deletions before
+  // insertions in each change.
+  LineDiff diff(pa, pb, true, SameLine());
   diff.compose();
   const auto script = diff.getSes().getSequence();
-  const bool wholeRest = static_cast<std::size_t>(oldEnd) == old_.size() &&
-                         static_cast<std::size_t>(newEnd) == new_.size();
   // Taken: everything when the window reaches both ends, else up to the window's
-  // last shared line (changes after it may go on beyond the window).
+  // last shared line (changes after it may go on beyond the window). Nothing
+  // shared: the whole window is one change.
   std::size_t taken = script.size();
   if (!wholeRest) {
     while (taken > 0 && script[taken - 1].second.type != dtl::SES_COMMON) --taken;
+    if (taken == 0) {
+      Add(a.size(), b.size());
+      return true;
+    }
   }
-  std::size_t oldCount = 0;
-  std::size_t newCount = 0;
+  std::size_t removed = 0;
+  std::size_t added = 0;
   for (std::size_t k = 0; k < taken; ++k) {
     const dtl::edit_t type = script[k].second.type;
     if (type == dtl::SES_COMMON) {
-      Add(oldCount, newCount);
-      oldCount = newCount = 0;
-      ++i_;
-      ++j_;
+      Add(removed, added);
+      removed = added = 0;
+      ++i;
+      ++j;
     } else if (type == dtl::SES_DELETE) {
-      ++oldCount;
+      ++removed;
     } else {
-      ++newCount;
+      ++added;
     }
   }
-  Add(oldCount, newCount);
+  Add(removed, added);
+  return true;
 }
 
-void BlockFinder::Add(std::size_t oldCount, std::size_t newCount) {
+void FileDiff::State::Add(std::size_t oldCount, std::size_t newCount) {
   if (oldCount == 0 && newCount == 0) return;
-  blocks_.push_back({i_, oldCount, j_, newCount});
-  i_ += oldCount;
-  j_ += newCount;
+  TakeBlock({i, oldCount, j, newCount});
+  i += oldCount;
+  j += newCount;
 }
 
-class DiffWriter {
- public:
-  DiffWriter(const DiffLook& look, std::string_view addedEnd) : look_(look), addedEnd_(addedEnd) {}
+// Changes closer than twice the context share a hunk.
+void FileDiff::State::TakeBlock(const ChangeBlock& block) {
+  if (!pending.empty() && block.oldStart - pending.back().OldEnd() > 2 * kContext) FlushHunk();
+  pending.push_back(block);
+}
 
-  void Note(std::string_view text) { Plain(text, {}); }
-  void Headers(std::string_view name) {
-    Plain("--- ", name, kBold);
-    Plain("+++ ", name, kBold);
+void FileDiff::State::FlushHunk() {
+  if (pending.empty()) return;
+  const ChangeBlock& first = pending.front();
+  const ChangeBlock& last = pending.back();
+  OldHasThrough(last.OldEnd() + kContext);
+  const std::size_t before = std::min(first.oldStart, kContext);
+  Hunk hunk;
+  hunk.oldFrom = first.oldStart - before;
+  hunk.newFrom = first.newStart - before;
+  const std::size_t oldTo = std::min(oldLines.End(), last.OldEnd() + kContext);
+  hunk.oldCount = oldTo - hunk.oldFrom;
+  // After the last block both sides go on alike.
+  hunk.newCount = oldTo - last.OldEnd() + last.newStart + last.newCount - hunk.newFrom;
+  const auto row = [&hunk](char mark, const LineWithEnd& line) {
+    hunk.rows.push_back({mark, std::string(line.text), std::string(line.end)});
+  };
+  std::size_t at = hunk.oldFrom;
+  for (const ChangeBlock& block : pending) {
+    for (; at < block.oldStart; ++at) row(' ', oldLines.At(at));
+    for (std::size_t k = 0; k < block.oldCount; ++k) row('-', oldLines.At(block.oldStart + k));
+    for (std::size_t k = 0; k < block.newCount; ++k) row('+', newLines.At(block.newStart + k));
+    at = block.OldEnd();
   }
-  // One hunk: the blocks [first, last] with context from the old lines.
-  void Hunk(const std::vector<LineWithEnd>& oldLines, const std::vector<LineWithEnd>& newLines,
-            const ChangeBlock* first, const ChangeBlock* last);
-  std::string Take() { return std::move(out_); }
+  for (; at < oldTo; ++at) row(' ', oldLines.At(at));
+  hunks.push_back(std::move(hunk));
+  pending.clear();
+}
 
- private:
-  void Plain(std::string_view text, std::string_view more, std::string_view colour = {}) {
+// Kept: the context before the next change, and the lines of the hunk being
+// gathered.
+void FileDiff::State::DropUnneeded() {
+  const std::size_t oldKeep = pending.empty() ? i : pending.front().oldStart;
+  oldLines.DropBefore(oldKeep > kContext ? oldKeep - kContext : 0);
+  newLines.DropBefore(pending.empty() ? j : pending.front().newStart);
+}
+
+namespace {
+
+class DiffText {
+ public:
+  explicit DiffText(const DiffLook& look) : look_(look) {}
+
+  void Plain(std::string_view text, std::string_view colour = {}) {
     Coloured(colour);
-    out_.append(text).append(more);
+    out_.append(text);
     EndColour(colour);
     out_.append(look_.lineEnd);
   }
+  void Row(const HunkRow& row, std::string_view end) {
+    const std::string_view colour = row.mark == '-' ? kRed : row.mark == '+' ? kGreen : "";
+    Coloured(colour);
+    out_.push_back(row.mark);
+    out_.append(row.text);
+    EndColour(colour);
+    if (!end.empty()) {
+      out_.append(end);
+      return;
+    }
+    out_.append(look_.lineEnd);
+    out_.append("\\ No newline at end of file").append(look_.lineEnd);
+  }
+  std::string Take() { return std::move(out_); }
+
+ private:
   void Coloured(std::string_view colour) {
     if (look_.colour && !colour.empty()) out_.append(colour);
   }
   void EndColour(std::string_view colour) {
     if (look_.colour && !colour.empty()) out_.append(kReset);
   }
-  void Line(char mark, const LineWithEnd& line, std::string_view end, std::string_view colour);
-  void Context(const std::vector<LineWithEnd>& oldLines, std::size_t from, std::size_t to) {
-    for (std::size_t k = from; k < to; ++k) Line(' ', oldLines[k], oldLines[k].end, {});
-  }
 
   const DiffLook& look_;
-  // The line end of added lines when the run changes the style of the line ends:
-  // the input's, so that patch makes the content changes in the file's own style;
-  // empty: each added line's own.
-  const std::string_view addedEnd_;
   std::string out_;
 };
-
-void DiffWriter::Line(char mark, const LineWithEnd& line, std::string_view end,
-                      std::string_view colour) {
-  Coloured(colour);
-  out_.push_back(mark);
-  out_.append(line.text);
-  EndColour(colour);
-  if (!end.empty()) {
-    out_.append(end);
-    return;
-  }
-  out_.append(look_.lineEnd);
-  out_.append("\\ No newline at end of file").append(look_.lineEnd);
-}
 
 std::string Range(std::size_t linesBefore, std::size_t count) {
   // An empty range names the line after which it lies.
@@ -217,112 +439,62 @@ std::string Range(std::size_t linesBefore, std::size_t count) {
   return std::to_string(start) + "," + std::to_string(count);
 }
 
-void DiffWriter::Hunk(const std::vector<LineWithEnd>& oldLines,
-                      const std::vector<LineWithEnd>& newLines, const ChangeBlock* first,
-                      const ChangeBlock* last) {
-  const std::size_t before = std::min(first->oldStart, kContext);
-  const std::size_t oldFrom = first->oldStart - before;
-  const std::size_t newFrom = first->newStart - before;
-  const std::size_t oldTo = std::min(oldLines.size(), last->oldStart + last->oldCount + kContext);
-  // After the last block both sides go on alike.
-  const std::size_t newTo =
-      oldTo - (last->oldStart + last->oldCount) + last->newStart + last->newCount;
-  Plain("@@ -" + Range(oldFrom, oldTo - oldFrom) + " +" + Range(newFrom, newTo - newFrom), " @@",
-        kCyan);
-  std::size_t at = oldFrom;
-  for (const ChangeBlock* block = first; block <= last; ++block) {
-    Context(oldLines, at, block->oldStart);
-    for (std::size_t k = 0; k < block->oldCount; ++k) {
-      const LineWithEnd& line = oldLines[block->oldStart + k];
-      Line('-', line, line.end, kRed);
-    }
-    for (std::size_t k = 0; k < block->newCount; ++k) {
-      const LineWithEnd& line = newLines[block->newStart + k];
-      Line('+', line, line.end.empty() || addedEnd_.empty() ? line.end : addedEnd_, kGreen);
-    }
-    at = block->oldStart + block->oldCount;
-  }
-  Context(oldLines, at, oldTo);
-}
-
-// Hunks: each change with up to three lines of context on either side; changes
-// closer than twice that share a hunk.
-void WriteHunks(const std::vector<ChangeBlock>& blocks, const std::vector<LineWithEnd>& oldLines,
-                const std::vector<LineWithEnd>& newLines, DiffWriter& writer) {
-  std::size_t k = 0;
-  while (k < blocks.size()) {
-    std::size_t last = k;
-    while (last + 1 < blocks.size() &&
-           blocks[last + 1].oldStart - (blocks[last].oldStart + blocks[last].oldCount) <=
-               2 * kContext) {
-      ++last;
-    }
-    writer.Hunk(oldLines, newLines, &blocks[k], &blocks[last]);
-    k = last + 1;
-  }
-}
-
-// The line end added lines are written with, when the style changes.
-std::string_view FirstLineEnd(const std::vector<LineWithEnd>& lines) {
-  for (const LineWithEnd& line : lines) {
-    if (!line.end.empty()) return line.end;
-  }
-  return {};
-}
-
 }  // namespace
 
-std::vector<LineWithEnd> SplitIntoLines(std::string_view text) {
-  std::vector<LineWithEnd> lines;
-  lines.reserve(CountEither(text.data(), text.data() + text.size(), '\n', '\n') + 1);
-  const char* from = text.data();
-  const char* const last = from + text.size();
-  while (from < last) {
-    const char* const brk = FindAnyOf3(from, last, '\r', '\n', '\n');
-    const auto length = static_cast<std::size_t>(brk - from);
-    if (brk == last) {
-      lines.push_back({{from, length}, {}});
-      break;
+std::string FileDiff::State::Render() const {
+  DiffText text(look);
+  const std::string oldStyle = oldLines.Style().Name();
+  const std::string newStyle = newLines.Style().Name();
+  const bool styleChanges = oldStyle != newStyle && oldStyle != "none" && newStyle != "none";
+  // Before the file's headers, where patch takes it for commentary.
+  if (styleChanges) text.Plain("line ends: " + oldStyle + " -> " + newStyle + " in " + name);
+  if (hunks.empty()) return text.Take();
+  text.Plain("--- " + name, kBold);
+  text.Plain("+++ " + name, kBold);
+  for (const Hunk& hunk : hunks) {
+    text.Plain("@@ -" + Range(hunk.oldFrom, hunk.oldCount) + " +" +
+                   Range(hunk.newFrom, hunk.newCount) + " @@",
+               kCyan);
+    for (const HunkRow& row : hunk.rows) {
+      // Where the style changes, added lines keep the file's own, so that patch
+      // makes the content changes in the file's style.
+      const bool inputsEnd = row.mark == '+' && styleChanges && !row.end.empty();
+      text.Row(row, inputsEnd ? std::string_view(oldLines.Style().First()) : row.end);
     }
-    const std::size_t endLength = *brk == '\r' && brk + 1 < last && brk[1] == '\n' ? 2 : 1;
-    lines.push_back({{from, length}, {brk, endLength}});
-    from = brk + endLength;
   }
-  return lines;
+  return text.Take();
 }
 
-std::string LineEndStyleOf(const std::vector<LineWithEnd>& lines) {
-  std::string_view style;
-  for (const LineWithEnd& line : lines) {
-    if (line.end.empty()) continue;
-    if (style.empty()) {
-      style = line.end;
-    } else if (style != line.end) {
-      return "mixed";
-    }
-  }
-  if (style.empty()) return "none";
-  if (style == "\r\n") return "CR LF";
-  return style == "\n" ? "LF" : "CR";
+FileDiff::FileDiff(std::string name, OldReader readOld, DiffLook look)
+    : state_(std::make_unique<State>(std::move(name), std::move(readOld), std::move(look))) {}
+
+FileDiff::~FileDiff() = default;
+
+void FileDiff::Add(std::string_view bytes) {
+  state_->newLines.Append(bytes);
+  state_->Step();
+}
+
+std::string FileDiff::Finish() {
+  state_->newLines.Close();
+  state_->Step();
+  state_->FlushHunk();
+  return state_->Render();
 }
 
 std::string UnifiedDiff(std::string_view name, std::string_view before, std::string_view after,
                         const DiffLook& look) {
   if (before == after) return {};
-  const std::vector<LineWithEnd> oldLines = SplitIntoLines(before);
-  const std::vector<LineWithEnd> newLines = SplitIntoLines(after);
-  const std::string oldStyle = LineEndStyleOf(oldLines);
-  const std::string newStyle = LineEndStyleOf(newLines);
-  const bool styleChanges = oldStyle != newStyle && oldStyle != "none" && newStyle != "none";
-  DiffWriter writer(look, styleChanges ? FirstLineEnd(oldLines) : std::string_view());
-  // Before the file's headers, where patch takes it for commentary.
-  if (styleChanges)
-    writer.Note("line ends: " + oldStyle + " -> " + newStyle + " in " + std::string(name));
-
-  const std::vector<ChangeBlock> blocks = BlockFinder(oldLines, newLines).Blocks();
-  if (!blocks.empty()) {
-    writer.Headers(name);
-    WriteHunks(blocks, oldLines, newLines, writer);
-  }
-  return writer.Take();
+  std::size_t read = 0;
+  FileDiff diff(
+      std::string(name),
+      [&](char* buffer, std::size_t size) {
+        const std::size_t n = std::min(size, before.size() - read);
+        std::copy_n(before.data() + read, n, buffer);
+        read += n;
+        return n;
+      },
+      look);
+  diff.Add(after);
+  return diff.Finish();
 }

@@ -179,7 +179,7 @@ std::string OutputFileOf(const RunContext& context) {
 }
 
 void LineByLineRun::ChooseOutputFile() {
-  if (context_.capturedOutput) return;  // nothing is written
+  if (context_.capture) return;  // nothing is written
   outputFile_ = OutputFileOf(context_);
   if (outputFile_ == context_.outputFile) return;
   // Shown also under -q: the user asked to overwrite and gets another file.
@@ -190,10 +190,7 @@ void LineByLineRun::ChooseOutputFile() {
 // An output file is written as a new file beside it; the old one (the input itself,
 // perhaps) stays as it is until the run has gone through.
 void LineByLineRun::OpenOutput() {
-  if (context_.capturedOutput) {
-    context_.capturedOutput->clear();
-    return;
-  }
+  if (context_.capture) return;
   if (outputFile_.empty()) {
     output_ = &OutputText();
     return;
@@ -231,16 +228,17 @@ void LineByLineRun::PreparePairs() {
 }
 
 void LineByLineRun::WriteLine(std::string_view text, std::string_view lineEnd) {
-  if (context_.capturedOutput) {
-    context_.capturedOutput->append(text).append(lineEnd);
+  if (context_.capture) {
+    context_.capture(text);
+    context_.capture(lineEnd);
     return;
   }
   WriteTextLineEndingWith(*output_, text, lineEnd);
 }
 
 void LineByLineRun::WriteBytes(std::string_view bytes) {
-  if (context_.capturedOutput) {
-    context_.capturedOutput->append(bytes);
+  if (context_.capture) {
+    context_.capture(bytes);
     return;
   }
   WriteTextBytes(*output_, bytes);
@@ -512,7 +510,7 @@ FileOutcome RunLineByLine(const RunContext& context) {
   if (!context.quiet) WriteAndAdvance(context.inputFile, kStatusColour);
 
   // Held from before the input is read until the output file is in place.
-  const std::string outputFile = context.capturedOutput ? std::string() : OutputFileOf(context);
+  const std::string outputFile = context.capture ? std::string() : OutputFileOf(context);
   const platform::TargetLock lock(outputFile, [&] { ShowWaitingFor(outputFile); });
   LineByLineRun run(context);
   try {

@@ -5,7 +5,9 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "faststrings/fast_strings.h"
@@ -48,9 +50,9 @@ struct RunContext {
   // --must-match: a run that matched nothing writes no file (standard output
   // still gets the text).
   bool mustMatch = false;
-  // --diff: the bytes the run would write to a file go here instead, and nothing
-  // is written anywhere; null for an ordinary run.
-  std::string* capturedOutput = nullptr;
+  // --diff: the bytes the run would write to a file go here instead, in order,
+  // and nothing is written anywhere; empty for an ordinary run.
+  std::function<void(std::string_view)> capture;
   std::vector<SearchReplacePair> pairs;
 
   // The file whole-file mode writes: the input itself with -w (which wins over

@@ -3,10 +3,11 @@
 #include <algorithm>
 
 #include "app/file_diff.h"
-#include "app/whole_text.h"
+#include "base/exceptions.h"
 #include "platform/console.h"
 #include "platform/files.h"
 #include "platform/process.h"
+#include "text/file_stream.h"
 #include "text/text_stream.h"
 
 namespace {
@@ -55,24 +56,36 @@ int ExitCodeFor(bool mustMatch, const std::vector<FileOutcome>& outcomes) {
   return any ? 0 : kExitNothingMatched;
 }
 
-FileOutcome PreviewFile(const RunContext& context, const ModeRun& run) {
-  // A missing input is the mode's to report, as in a run.
-  std::string before;
-  if (platform::RegularFileExists(context.inputFile)) {
-    ReadFileText(context.inputFile, false, before);
+// The input as the diff reads it, opened when it is first read: a missing input
+// is the mode's to report, as in a run.
+class InputReadAgain {
+ public:
+  explicit InputReadAgain(const std::string& name) : name_(name) {}
+  std::size_t Read(char* buffer, std::size_t size) {
+    if (!stream_) stream_ = FileStreamOpen(name_);
+    const std::size_t got = stream_->Read(buffer, size);
+    if (stream_->ReadFailure() != 0) throw EReadError("Stream read error");
+    return got;
   }
-  // Room for the result and a CR for every line, so the capture is not moved as
-  // it grows.
-  std::string wouldWrite;
-  wouldWrite.reserve(before.size() + before.size() / 8 + 64);
+
+ private:
+  const std::string& name_;
+  std::unique_ptr<TFileStream> stream_;
+};
+
+FileOutcome PreviewFile(const RunContext& context, const ModeRun& run) {
+  InputReadAgain input(context.inputFile);
+  DiffLook look;
+  look.colour = platform::StandardOutputTakesColour();
+  FileDiff diff(
+      context.InputShownAs(),
+      [&input](char* buffer, std::size_t size) { return input.Read(buffer, size); }, look);
   RunContext captured = context;
-  captured.capturedOutput = &wouldWrite;
+  captured.capture = [&diff](std::string_view bytes) { diff.Add(bytes); };
   const FileOutcome outcome = run(captured);
   // A run that must match and matched nothing writes no file: nothing to show.
   if (context.mustMatch && !outcome.Matched()) return outcome;
-  DiffLook look;
-  look.colour = platform::StandardOutputTakesColour();
-  WriteTextBytes(OutputText(), UnifiedDiff(context.InputShownAs(), before, wouldWrite, look));
+  WriteTextBytes(OutputText(), diff.Finish());
   FlushText(OutputText());
   if (PendingStreamError() != 0) CheckStreamError();
   return outcome;

@@ -47,15 +47,17 @@ class StandardOutputTarget : public OutputTarget {
   void Discard() override { Commit(); }
 };
 
-// The bytes a run would write, kept in memory and written nowhere.
+// The bytes a run would write, handed to the context's capture and written
+// nowhere.
 class CaptureTarget : public OutputTarget {
  public:
-  explicit CaptureTarget(std::string& bytes) : bytes_(bytes) { bytes_.clear(); }
-  void Write(std::string_view bytes) override { bytes_.append(bytes); }
+  explicit CaptureTarget(const std::function<void(std::string_view)>& capture)
+      : capture_(capture) {}
+  void Write(std::string_view bytes) override { capture_(bytes); }
   void Commit() override {}
 
  private:
-  std::string& bytes_;
+  const std::function<void(std::string_view)>& capture_;
 };
 
 class FileTarget : public OutputTarget {
@@ -125,7 +127,7 @@ class FileTargetWhenChanged : public OutputTarget {
 };
 
 std::unique_ptr<OutputTarget> MakeTarget(const RunContext& context) {
-  if (context.capturedOutput) return std::make_unique<CaptureTarget>(*context.capturedOutput);
+  if (context.capture) return std::make_unique<CaptureTarget>(context.capture);
   const std::string& name = context.WholeFileTarget();
   if (name.empty()) return std::make_unique<StandardOutputTarget>();
   if (LineEndsFromInput(context) && ReplacesInput(context)) {
@@ -187,7 +189,7 @@ WholeFileOutput::WholeFileOutput(const RunContext& context, const stream::LineEn
   // To standard output the text goes as one line, so one more line end follows;
   // with the input's own line ends the output is exactly the text.
   // Captured bytes are those a file would get.
-  if (context.WholeFileTarget().empty() && !frame.lastLineEndAsInput && !context.capturedOutput) {
+  if (context.WholeFileTarget().empty() && !frame.lastLineEndAsInput && !context.capture) {
     frame.trailer = "\r\n";
   }
   OutputTarget* target = target_.get();

@@ -14,37 +14,47 @@ namespace {
 
 using namespace std::string_literals;
 
-TEST(SplitIntoLinesTest, EachKindOfLineEndEndsALine) {
-  const struct {
-    std::string text;
-    std::vector<std::pair<std::string, std::string>> lines;
-  } cases[] = {
-      {"", {}},
-      {"a", {{"a", ""}}},
-      {"a\n", {{"a", "\n"}}},
-      {"a\r\nb", {{"a", "\r\n"}, {"b", ""}}},
-      {"a\rb\r", {{"a", "\r"}, {"b", "\r"}}},
-      {"\n\r\n\r", {{"", "\n"}, {"", "\r\n"}, {"", "\r"}}},
-      {"a\n\rb", {{"a", "\n"}, {"", "\r"}, {"b", ""}}},
-      {"x\0y\n"s, {{"x\0y"s, "\n"}}},
-  };
-  for (const auto& c : cases) {
-    std::vector<std::pair<std::string, std::string>> got;
-    for (const LineWithEnd& line : SplitIntoLines(c.text)) {
-      got.emplace_back(std::string(line.text), std::string(line.end));
+struct Line {
+  std::string text;
+  std::string end;
+};
+
+// CR LF, a lone CR and a lone LF each end a line.
+std::vector<Line> LinesOf(const std::string& text) {
+  std::vector<Line> lines;
+  std::size_t from = 0;
+  while (from < text.size()) {
+    const std::size_t brk = text.find_first_of("\r\n", from);
+    if (brk == std::string::npos) {
+      lines.push_back({text.substr(from), ""});
+      break;
     }
-    EXPECT_EQ(got, c.lines) << testing::PrintToString(c.text);
+    const std::size_t endLength = text.compare(brk, 2, "\r\n") == 0 ? 2 : 1;
+    lines.push_back({text.substr(from, brk - from), text.substr(brk, endLength)});
+    from = brk + endLength;
   }
+  return lines;
 }
 
-TEST(LineEndStyleTest, NamesTheOneStyleOrMixed) {
+// The note names each side's style: the one line end it has, none, or mixed.
+TEST(UnifiedDiffTest, TheNoteNamesBothStyles) {
   const struct {
-    std::string text;
-    std::string style;
-  } cases[] = {{"", "none"},   {"abc", "none"},       {"a\nb", "LF"},       {"a\r\nb\r\n", "CR LF"},
-               {"a\rb", "CR"}, {"a\nb\r\n", "mixed"}, {"a\r\n\r", "mixed"}, {"a\n\n\nlast", "LF"}};
+    std::string before;
+    std::string after;
+    std::string note;  // empty: none
+  } cases[] = {
+      {"a\nb\n", "a\r\nb\r\n", "LF -> CR LF"},
+      {"a\r\nb", "a\nb", "CR LF -> LF"},
+      {"a\rb\r", "a\r\nb\r\n", "CR -> CR LF"},
+      {"a\nb\r\n", "a\r\nb\r\n", "mixed -> CR LF"},
+      {"a\n\n\nb", "a\r\n\r\n\r\nb", "LF -> CR LF"},
+      {"abc", "abc\r\n", ""},  // no line end before: the line itself shows
+      {"a\nb\n", "a\nb\n", ""},
+  };
   for (const auto& c : cases) {
-    EXPECT_EQ(LineEndStyleOf(SplitIntoLines(c.text)), c.style) << testing::PrintToString(c.text);
+    const std::string diff = UnifiedDiff("f", c.before, c.after);
+    const std::string note = c.note.empty() ? "" : "line ends: " + c.note + " in f\n";
+    EXPECT_EQ(diff.substr(0, diff.find("---")), note) << testing::PrintToString(c.before);
   }
 }
 
@@ -119,7 +129,7 @@ TEST(UnifiedDiffTest, ColourMarksRemovedAddedAndHeaders) {
 // Applies a diff's hunks to the text as patch does when every hunk fits where it
 // says; fails the test when a context or removed line is not what the text has.
 std::string ApplyDiff(const std::string& before, const std::string& diff) {
-  const std::vector<LineWithEnd> old = SplitIntoLines(before);
+  const std::vector<Line> old = LinesOf(before);
   std::string out;
   std::size_t next = 0;  // the next old line not yet copied
   std::size_t at = diff.find("@@ -");
@@ -233,6 +243,37 @@ TEST(UnifiedDiffTest, OneChangeInALongFileIsOneSmallHunk) {
   const std::string diff = UnifiedDiff("f", before, after);
   EXPECT_NE(diff.find("@@ -698,6 +698,506 @@\n"), std::string::npos) << diff.substr(0, 200);
   EXPECT_EQ(diff.find("\n-"), std::string::npos);
+}
+
+// The new text in pieces of any size (a CR LF cut in two, a line in many
+// pieces), the old one read in pieces of any size: the same preview.
+TEST(FileDiffTest, PiecesOfAnySizeGiveTheSamePreview) {
+  std::mt19937 random(41);
+  const std::string alphabet = "ab\r\n\n";
+  for (int round = 0; round < 2000; ++round) {
+    std::string before(random() % 60, ' ');
+    for (char& c : before) c = alphabet[random() % alphabet.size()];
+    std::string after = before;
+    for (char& c : after) {
+      if (random() % 6 == 0) c = alphabet[random() % alphabet.size()];
+    }
+    const std::size_t oldPiece = 1 + random() % 4;
+    std::size_t read = 0;
+    FileDiff diff("f", [&](char* buffer, std::size_t size) {
+      const std::size_t n = std::min({size, oldPiece, before.size() - read});
+      std::copy_n(before.data() + read, n, buffer);
+      read += n;
+      return n;
+    });
+    for (std::size_t at = 0; at < after.size();) {
+      const std::size_t n = 1 + random() % 5;
+      diff.Add(std::string_view(after).substr(at, n));
+      at += n;
+    }
+    const std::string pieces = diff.Finish();
+    ASSERT_EQ(pieces, UnifiedDiff("f", before, after))
+        << testing::PrintToString(before) << " " << testing::PrintToString(after);
+  }
 }
 
 // --stats lines and the --must-match decision over one file and several.
