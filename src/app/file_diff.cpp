@@ -162,21 +162,6 @@ struct ChangeBlock {
   std::size_t OldEnd() const { return oldStart + oldCount; }
 };
 
-// One line of a hunk, copied out of the stores.
-struct HunkRow {
-  char mark;
-  std::string text;
-  std::string end;
-};
-
-struct Hunk {
-  std::size_t oldFrom;
-  std::size_t oldCount;
-  std::size_t newFrom;
-  std::size_t newCount;
-  std::vector<HunkRow> rows;
-};
-
 // The library runs on windows of lines, not on whole files: after the lines both
 // sides share, a window of W lines of each side is compared, and the changes up
 // to the window's last shared line are taken; the rest is compared again in the
@@ -188,11 +173,74 @@ struct Hunk {
 constexpr std::size_t kFirstWindow = 128;
 constexpr std::size_t kMaxWindow = 8192;
 
+// The diff's text as it is written: the diff's own lines, and rows of lines
+// with their marks, colours and line ends. Where each added line's line end lies
+// is kept, for the case that it is to be the input's (see Render).
+class DiffText {
+ public:
+  explicit DiffText(const DiffLook& look) : look_(look) {}
+
+  void Plain(std::string_view text, std::string_view colour = {}) {
+    Coloured(colour);
+    out_.append(text);
+    EndColour(colour);
+    out_.append(look_.lineEnd);
+  }
+  void Row(char mark, const LineWithEnd& line) {
+    const std::string_view colour = mark == '-' ? kRed : mark == '+' ? kGreen : "";
+    Coloured(colour);
+    out_.push_back(mark);
+    out_.append(line.text);
+    EndColour(colour);
+    if (!line.end.empty()) {
+      if (mark == '+') addedEnds_.push_back({out_.size(), line.end.size()});
+      out_.append(line.end);
+      return;
+    }
+    out_.append(look_.lineEnd);
+    out_.append("\\ No newline at end of file").append(look_.lineEnd);
+  }
+  bool Empty() const { return out_.empty(); }
+  const std::string& Text() const { return out_; }
+  // The text with every added line's end replaced by end.
+  std::string WithAddedEnds(std::string_view end) const {
+    std::string text;
+    text.reserve(out_.size());
+    std::size_t copied = 0;
+    for (const auto& [at, length] : addedEnds_) {
+      text.append(out_, copied, at - copied).append(end);
+      copied = at + length;
+    }
+    return text.append(out_, copied);
+  }
+
+ private:
+  void Coloured(std::string_view colour) {
+    if (look_.colour && !colour.empty()) out_.append(colour);
+  }
+  void EndColour(std::string_view colour) {
+    if (look_.colour && !colour.empty()) out_.append(kReset);
+  }
+
+  const DiffLook& look_;
+  std::string out_;
+  std::vector<std::pair<std::size_t, std::size_t>> addedEnds_;  // offset, length
+};
+
+std::string Range(std::size_t linesBefore, std::size_t count) {
+  // An empty range names the line after which it lies.
+  const std::size_t start = count == 0 ? linesBefore : linesBefore + 1;
+  return std::to_string(start) + "," + std::to_string(count);
+}
+
 }  // namespace
 
 struct FileDiff::State {
   State(std::string name, OldReader readOld, DiffLook look)
-      : name(std::move(name)), readOld(std::move(readOld)), look(std::move(look)) {}
+      : name(std::move(name)),
+        readOld(std::move(readOld)),
+        look(std::move(look)),
+        hunks(this->look) {}
 
   // Goes as far as the new lines that came allow (all of them once it is closed).
   void Step();
@@ -208,7 +256,7 @@ struct FileDiff::State {
   std::size_t i = 0;                 // the next old line to compare
   std::size_t j = 0;                 // the next new line to compare
   std::vector<ChangeBlock> pending;  // blocks of the hunk being gathered
-  std::vector<Hunk> hunks;
+  DiffText hunks;                    // the hunks written so far
   std::string scratch;
 
  private:
@@ -364,25 +412,24 @@ void FileDiff::State::FlushHunk() {
   const ChangeBlock& last = pending.back();
   OldHasThrough(last.OldEnd() + kContext);
   const std::size_t before = std::min(first.oldStart, kContext);
-  Hunk hunk;
-  hunk.oldFrom = first.oldStart - before;
-  hunk.newFrom = first.newStart - before;
+  const std::size_t oldFrom = first.oldStart - before;
+  const std::size_t newFrom = first.newStart - before;
   const std::size_t oldTo = std::min(oldLines.End(), last.OldEnd() + kContext);
-  hunk.oldCount = oldTo - hunk.oldFrom;
   // After the last block both sides go on alike.
-  hunk.newCount = oldTo - last.OldEnd() + last.newStart + last.newCount - hunk.newFrom;
-  const auto row = [&hunk](char mark, const LineWithEnd& line) {
-    hunk.rows.push_back({mark, std::string(line.text), std::string(line.end)});
-  };
-  std::size_t at = hunk.oldFrom;
+  const std::size_t newTo = oldTo - last.OldEnd() + last.newStart + last.newCount;
+  hunks.Plain(
+      "@@ -" + Range(oldFrom, oldTo - oldFrom) + " +" + Range(newFrom, newTo - newFrom) + " @@",
+      kCyan);
+  std::size_t at = oldFrom;
   for (const ChangeBlock& block : pending) {
-    for (; at < block.oldStart; ++at) row(' ', oldLines.At(at));
-    for (std::size_t k = 0; k < block.oldCount; ++k) row('-', oldLines.At(block.oldStart + k));
-    for (std::size_t k = 0; k < block.newCount; ++k) row('+', newLines.At(block.newStart + k));
+    for (; at < block.oldStart; ++at) hunks.Row(' ', oldLines.At(at));
+    for (std::size_t k = 0; k < block.oldCount; ++k)
+      hunks.Row('-', oldLines.At(block.oldStart + k));
+    for (std::size_t k = 0; k < block.newCount; ++k)
+      hunks.Row('+', newLines.At(block.newStart + k));
     at = block.OldEnd();
   }
-  for (; at < oldTo; ++at) row(' ', oldLines.At(at));
-  hunks.push_back(std::move(hunk));
+  for (; at < oldTo; ++at) hunks.Row(' ', oldLines.At(at));
   pending.clear();
 }
 
@@ -394,53 +441,6 @@ void FileDiff::State::DropUnneeded() {
   newLines.DropBefore(pending.empty() ? j : pending.front().newStart);
 }
 
-namespace {
-
-class DiffText {
- public:
-  explicit DiffText(const DiffLook& look) : look_(look) {}
-
-  void Plain(std::string_view text, std::string_view colour = {}) {
-    Coloured(colour);
-    out_.append(text);
-    EndColour(colour);
-    out_.append(look_.lineEnd);
-  }
-  void Row(const HunkRow& row, std::string_view end) {
-    const std::string_view colour = row.mark == '-' ? kRed : row.mark == '+' ? kGreen : "";
-    Coloured(colour);
-    out_.push_back(row.mark);
-    out_.append(row.text);
-    EndColour(colour);
-    if (!end.empty()) {
-      out_.append(end);
-      return;
-    }
-    out_.append(look_.lineEnd);
-    out_.append("\\ No newline at end of file").append(look_.lineEnd);
-  }
-  std::string Take() { return std::move(out_); }
-
- private:
-  void Coloured(std::string_view colour) {
-    if (look_.colour && !colour.empty()) out_.append(colour);
-  }
-  void EndColour(std::string_view colour) {
-    if (look_.colour && !colour.empty()) out_.append(kReset);
-  }
-
-  const DiffLook& look_;
-  std::string out_;
-};
-
-std::string Range(std::size_t linesBefore, std::size_t count) {
-  // An empty range names the line after which it lies.
-  const std::size_t start = count == 0 ? linesBefore : linesBefore + 1;
-  return std::to_string(start) + "," + std::to_string(count);
-}
-
-}  // namespace
-
 std::string FileDiff::State::Render() const {
   DiffText text(look);
   const std::string oldStyle = oldLines.Style().Name();
@@ -448,21 +448,13 @@ std::string FileDiff::State::Render() const {
   const bool styleChanges = oldStyle != newStyle && oldStyle != "none" && newStyle != "none";
   // Before the file's headers, where patch takes it for commentary.
   if (styleChanges) text.Plain("line ends: " + oldStyle + " -> " + newStyle + " in " + name);
-  if (hunks.empty()) return text.Take();
+  if (hunks.Empty()) return text.Text();
   text.Plain("--- " + name, kBold);
   text.Plain("+++ " + name, kBold);
-  for (const Hunk& hunk : hunks) {
-    text.Plain("@@ -" + Range(hunk.oldFrom, hunk.oldCount) + " +" +
-                   Range(hunk.newFrom, hunk.newCount) + " @@",
-               kCyan);
-    for (const HunkRow& row : hunk.rows) {
-      // Where the style changes, added lines keep the file's own, so that patch
-      // makes the content changes in the file's style.
-      const bool inputsEnd = row.mark == '+' && styleChanges && !row.end.empty();
-      text.Row(row, inputsEnd ? std::string_view(oldLines.Style().First()) : row.end);
-    }
-  }
-  return text.Take();
+  // Where the style changes, added lines keep the file's own, so that patch makes
+  // the content changes in the file's style.
+  if (styleChanges) return text.Text() + hunks.WithAddedEnds(oldLines.Style().First());
+  return text.Text() + hunks.Text();
 }
 
 FileDiff::FileDiff(std::string name, OldReader readOld, DiffLook look)
