@@ -4,9 +4,10 @@
 
 _quorve_flags='-c -q -l -r -m -w -s -0 -v -dos -ps-sv -fixbtm -?
   --case_sensitive --quiet --line-by-line --regexp --match --write --show --zero
-  --verbose --unix --unixformat --keep-eol --ps-text-svensk --help --version'
+  --verbose --unix --unixformat --keep-eol --ps-text-svensk --help --version --diff --stats
+  --must-match'
 _quorve_value_options='-h= -f= -o= -m= -n= -k= -0= --header= --footer= --out=
-  --match= --number-of-lines= --occurrance= --zero='
+  --match= --number-of-lines= --occurrance= --occurrence= --zero='
 
 _quorve() {
   # The word as typed: readline cuts words at "=", quorve does not.

@@ -15,7 +15,7 @@ namespace {
 constexpr std::string_view kHeaderAliases = "|/h|-h|--header|";
 constexpr std::string_view kFooterAliases = "|/f|-f|--footer|";
 constexpr std::string_view kLineLimitAliases = "|/n|-n|--number-of-lines|";
-constexpr std::string_view kOccurrenceAliases = "|/k|-k|--occurrance|";
+constexpr std::string_view kOccurrenceAliases = "|/k|-k|--occurrance|--occurrence|";
 constexpr std::string_view kMatchAliases = "|/m|-m|--match|";
 constexpr std::string_view kOutputAliases = "|/o|-o|--out|";
 constexpr std::string_view kZeroAliases = "|/0|-0|--zero|";
@@ -33,6 +33,9 @@ constexpr std::string_view kQuietAliases = "|/q|-q|--quiet|";
 constexpr std::string_view kHelpAliases = "|?|/?|-?|--help|";
 constexpr std::string_view kKeepLineEndsAliases = "|--keep-eol|";
 constexpr std::string_view kVersionAliases = "|--version|";
+constexpr std::string_view kDiffAliases = "|--diff|";
+constexpr std::string_view kStatsAliases = "|--stats|";
+constexpr std::string_view kMustMatchAliases = "|--must-match|";
 
 void AppendRawPair(std::string search, std::string replace) {
   SearchList->Add(std::move(search));
@@ -83,6 +86,7 @@ void ParseValueArgument(std::string_view argument, std::size_t equalsAt) {
 void TakeFileName(std::string_view argument) {
   if (Settings.InputFile.empty()) {
     Settings.InputFile = FullPathOrEmpty(argument);
+    Settings.InputName = argument;
   } else if (Settings.OutputFile.empty()) {
     Settings.OutputFile = FullPathOrEmpty(argument);
   } else {
@@ -125,6 +129,12 @@ void ParseFlagArgument(std::string_view argument) {
     Settings.KeepLineEnds = true;
   } else if (MatchesAlias(kVersionAliases, argument)) {
     Settings.VersionRequested = true;
+  } else if (MatchesAlias(kDiffAliases, argument)) {
+    Settings.Diff = true;
+  } else if (MatchesAlias(kStatsAliases, argument)) {
+    Settings.Stats = true;
+  } else if (MatchesAlias(kMustMatchAliases, argument)) {
+    Settings.MustMatch = true;
   } else {
     TakeFileName(argument);
   }

@@ -100,6 +100,7 @@ class LineByLineRun {
   void WriteFooter();
   void Finish();
   void CleanUpAfterFailure() noexcept;
+  FileOutcome Outcome() const;
 
  private:
   void ShowProgress(std::int64_t linesRead, std::int64_t iteration);
@@ -114,6 +115,8 @@ class LineByLineRun {
   std::string_view OutputLineEnd() const;
   void WriteOwedLineEnd();
   void WriteLine(std::string_view text, std::string_view lineEnd);
+  void WriteBytes(std::string_view bytes);
+  bool Matched() const;
 
   const RunContext& context_;
   const std::int64_t lineLimit_;
@@ -144,7 +147,19 @@ class LineByLineRun {
   std::string result_;       // pair results, alternating
   std::string otherResult_;  //
   std::string normalised_;   // line ends a pair made, in the output's style
+
+  std::vector<std::uint64_t> replacements_;  // per pair
+  std::uint64_t linesChanged_ = 0;
 };
+
+bool LineByLineRun::Matched() const {
+  return std::any_of(replacements_.begin(), replacements_.end(),
+                     [](std::uint64_t n) { return n != 0; });
+}
+
+FileOutcome LineByLineRun::Outcome() const {
+  return {context_.InputShownAs(), replacements_, linesChanged_};
+}
 
 // A file that exists but cannot be opened is a failure, not an empty input.
 void LineByLineRun::OpenInput() {
@@ -164,6 +179,7 @@ std::string OutputFileOf(const RunContext& context) {
 }
 
 void LineByLineRun::ChooseOutputFile() {
+  if (context_.capture) return;  // nothing is written
   outputFile_ = OutputFileOf(context_);
   if (outputFile_ == context_.outputFile) return;
   // Shown also under -q: the user asked to overwrite and gets another file.
@@ -174,6 +190,7 @@ void LineByLineRun::ChooseOutputFile() {
 // An output file is written as a new file beside it; the old one (the input itself,
 // perhaps) stays as it is until the run has gone through.
 void LineByLineRun::OpenOutput() {
+  if (context_.capture) return;
   if (outputFile_.empty()) {
     output_ = &OutputText();
     return;
@@ -198,6 +215,7 @@ void LineByLineRun::CreateFilter() {
 }
 
 void LineByLineRun::PreparePairs() {
+  replacements_.assign(context_.pairs.size(), 0);
   if (context_.searchKind == SearchKind::Literal) {
     for (const SearchReplacePair& pair : context_.pairs) {
       plainPairs_.push_back(
@@ -210,7 +228,20 @@ void LineByLineRun::PreparePairs() {
 }
 
 void LineByLineRun::WriteLine(std::string_view text, std::string_view lineEnd) {
+  if (context_.capture) {
+    context_.capture(text);
+    context_.capture(lineEnd);
+    return;
+  }
   WriteTextLineEndingWith(*output_, text, lineEnd);
+}
+
+void LineByLineRun::WriteBytes(std::string_view bytes) {
+  if (context_.capture) {
+    context_.capture(bytes);
+    return;
+  }
+  WriteTextBytes(*output_, bytes);
 }
 
 // The header's line end follows the input's style, which is known only once the
@@ -309,7 +340,7 @@ std::int64_t LineByLineRun::PassUnchangedLines(std::int64_t most) {
     from = next;
   }
   if (from != copied) {
-    WriteTextBytes(*output_, std::string_view(copied, static_cast<std::size_t>(from - copied)));
+    WriteBytes(std::string_view(copied, static_cast<std::size_t>(from - copied)));
   }
   ConsumeText(*input_, static_cast<std::size_t>(from - unread.data()));
   return lines;
@@ -324,7 +355,9 @@ std::string_view LineByLineRun::ApplyPairs(std::string_view text, bool& keep) {
       // The line as read is searched ahead; a changed one on its own.
       if (text.data() == line_.text.data() && !PlainPairMayMatch(i)) continue;
       std::string& result = ResultBufferBeside(text);
-      if (plainPairs_[i]->ReplaceInto(result, text)) text = result;
+      const std::size_t replaced = plainPairs_[i]->ReplaceInto(result, text, context_.mostPerPair);
+      replacements_[i] += replaced;
+      if (replaced != 0) text = result;
       continue;
     }
     if (context_.matchOnly && !RegexMatches(pair.search, text)) {
@@ -333,7 +366,8 @@ std::string_view LineByLineRun::ApplyPairs(std::string_view text, bool& keep) {
       return text;
     }
     std::string& result = ResultBufferBeside(text);
-    RegexReplaceInto(result, pair.search, text, pair.replace, ReplacementKind::Template);
+    replacements_[i] += RegexReplaceInto(result, pair.search, text, pair.replace,
+                                         ReplacementKind::Template, context_.mostPerPair);
     text = result;
   }
   return text;
@@ -354,6 +388,7 @@ void LineByLineRun::ProcessLines() {
     std::string_view text = line_.text;
     if (!text.empty()) text = ApplyPairs(text, keep);
     const bool changed = text.data() != line_.text.data() && text != line_.text;
+    if (changed) ++linesChanged_;
     if (keep) {
       WriteProcessedLine(text, changed);
     } else if (!ReadNothing(line_)) {
@@ -436,14 +471,15 @@ void LineByLineRun::Finish() {
   WriteOwedLineEnd();
   if (output_ == &fileOutput_) {
     CloseText(fileOutput_);
-  } else {
+  } else if (output_ != nullptr) {
     FlushText(*output_);
   }
   CloseText(*input_);
   CheckStreamError();
   if (!replacing_) return;
   replacing_ = false;
-  if (replacesInput_ && sameAsInput_) {
+  // --must-match: a run that matched nothing writes no file.
+  if ((replacesInput_ && sameAsInput_) || (context_.mustMatch && !Matched())) {
     platform::AbandonReplacement(replacement_);
     return;
   }
@@ -466,7 +502,7 @@ void LineByLineRun::CleanUpAfterFailure() noexcept {
 
 }  // namespace
 
-void RunLineByLine(const RunContext& context) {
+FileOutcome RunLineByLine(const RunContext& context) {
   if (context.inputFile.empty() || !platform::RegularFileExists(context.inputFile)) {
     ShowSyntax();
     FailWith("File not found: " + context.inputFile);
@@ -474,7 +510,7 @@ void RunLineByLine(const RunContext& context) {
   if (!context.quiet) WriteAndAdvance(context.inputFile, kStatusColour);
 
   // Held from before the input is read until the output file is in place.
-  const std::string outputFile = OutputFileOf(context);
+  const std::string outputFile = context.capture ? std::string() : OutputFileOf(context);
   const platform::TargetLock lock(outputFile, [&] { ShowWaitingFor(outputFile); });
   LineByLineRun run(context);
   try {
@@ -491,4 +527,5 @@ void RunLineByLine(const RunContext& context) {
     run.CleanUpAfterFailure();
     throw;
   }
+  return run.Outcome();
 }

@@ -10,4 +10,6 @@
 // 1 or more, one line for 0 or less, and no limit for the default (largest) value.
 std::int64_t LinesToProcess(std::int32_t lineLimit);
 
-void RunLineByLine(const RunContext& context);
+// Returns what the run did (replacements per pair, lines changed); with -k=n each
+// pair replaces at most n matches in each line.
+FileOutcome RunLineByLine(const RunContext& context);

@@ -5,10 +5,13 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "faststrings/fast_strings.h"
+#include "faststrings/replace_all.h"
 
 struct TSettings;
 class TStringList;
@@ -24,6 +27,7 @@ struct SearchReplacePair {
 
 struct RunContext {
   std::string inputFile;   // full path
+  std::string inputName;   // as the user gave it (previews and counts show it); empty: inputFile
   std::string outputFile;  // full path; empty: standard output (or, with -w, the input)
   std::string header;
   std::string footer;
@@ -39,11 +43,34 @@ struct RunContext {
   bool dosOutput = false;
   bool unixNewlines = false;
   bool keepLineEnds = false;  // each output line ends as the input's lines did
+  // -k=n: each pair replaces only its first n matches (of the whole text in
+  // whole-file mode, of each line in line-by-line mode).
+  std::size_t mostPerPair = kEveryMatch;
+  bool countLines = false;  // --stats: the outcome counts the lines changed
+  // --must-match: a run that matched nothing writes no file (standard output
+  // still gets the text).
+  bool mustMatch = false;
+  // --diff: the bytes the run would write to a file go here instead, in order,
+  // and nothing is written anywhere; empty for an ordinary run.
+  std::function<void(std::string_view)> capture;
   std::vector<SearchReplacePair> pairs;
 
   // The file whole-file mode writes: the input itself with -w (which wins over
   // -o= and a second file name), otherwise outputFile.
   const std::string& WholeFileTarget() const { return writeBack ? inputFile : outputFile; }
+  const std::string& InputShownAs() const { return inputName.empty() ? inputFile : inputName; }
+};
+
+// What a run over one file did: the replacements each pair made, in list order,
+// and (when counted) the lines whose text changed. A run over many files adds
+// these up (run_outcome.h).
+struct FileOutcome {
+  std::string inputFile;  // as shown
+  std::vector<std::uint64_t> replacements;
+  std::uint64_t linesChanged = 0;
+
+  std::uint64_t TotalReplacements() const;
+  bool Matched() const { return TotalReplacements() != 0; }
 };
 
 // The context the parsed command line asks for. Pairs are entry i of each list,

@@ -3,10 +3,12 @@
 #include <exception>
 #include <memory>
 #include <new>
+#include <vector>
 
 #include "app/command_line_parser.h"
 #include "app/line_by_line_mode.h"
 #include "app/run_context.h"
+#include "app/run_outcome.h"
 #include "app/screen_messages.h"
 #include "app/settings.h"
 #include "app/whole_file_mode.h"
@@ -36,14 +38,23 @@ void ShowScreen() {
   if (Settings.SyntaxRequested || Settings.InputFile.empty()) ShowSyntax();
 }
 
-void RunSelectedMode() {
-  if (Settings.ShowOnly) return;
+FileOutcome RunMode(const RunContext& context) {
+  return Settings.LineByLine ? RunLineByLine(context) : RunWholeFile(context);
+}
+
+// One input file, run or (--diff) previewed.
+FileOutcome RunFile(const RunContext& context) {
+  if (Settings.Diff) return PreviewFile(context, RunMode);
+  return RunMode(context);
+}
+
+// The exit code the run ends with.
+int RunSelectedMode() {
+  if (Settings.ShowOnly) return 0;
   const RunContext context = RunContextFrom(Settings, *SearchList, *ReplaceList);
-  if (Settings.LineByLine) {
-    RunLineByLine(context);
-  } else {
-    RunWholeFile(context);
-  }
+  const std::vector<FileOutcome> outcomes = {RunFile(context)};
+  if (Settings.Stats) ReportStats(outcomes);
+  return ExitCodeFor(context.mustMatch, outcomes);
 }
 
 }  // namespace
@@ -74,10 +85,10 @@ void RunProgram() {
     if (Settings.InputFile.empty()) Settings.LineByLine = true;
     ShowScreen();
     if (Settings.HelpRequested) ShowHelp();
-    RunSelectedMode();
+    const int exitCode = RunSelectedMode();
     SearchList.reset();
     ReplaceList.reset();
-    EndProcess(0);
+    EndProcess(exitCode);
   } catch (...) {
     ReportCurrentFailure();
   }

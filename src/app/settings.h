@@ -10,6 +10,7 @@
 
 struct TSettings {
   std::string InputFile;   // full path
+  std::string InputName;   // as given on the command line
   std::string OutputFile;  // full path
   std::string Header;
   std::string Footer;
@@ -33,6 +34,9 @@ struct TSettings {
   bool UnixNewlines = false;
   bool KeepLineEnds = false;      // --keep-eol
   bool VersionRequested = false;  // --version
+  bool Diff = false;              // --diff
+  bool Stats = false;             // --stats
+  bool MustMatch = false;         // --must-match
 };
 
 extern TSettings Settings;

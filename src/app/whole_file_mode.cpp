@@ -34,7 +34,7 @@ void WarnCutInProcessedText(const RunContext& context, std::size_t offset) {
 
 }  // namespace
 
-void RunWholeFile(const RunContext& context) {
+FileOutcome RunWholeFile(const RunContext& context) {
   if (!platform::RegularFileExists(context.inputFile)) {
     ShowSyntax();
     FailWith("File not found: " + context.inputFile);
@@ -44,8 +44,11 @@ void RunWholeFile(const RunContext& context) {
   const platform::TargetLock lock(target, [&] { ShowWaitingFor(target); });
   // An expression may match across the whole text, so it needs the text whole;
   // plain pairs run in blocks.
-  const TextCuts cuts = context.searchKind == SearchKind::Expression ? ProcessWholeText(context)
-                                                                     : StreamWholeFile(context);
+  const WholeFileResult result = context.searchKind == SearchKind::Expression
+                                     ? ProcessWholeText(context)
+                                     : StreamWholeFile(context);
+  const TextCuts& cuts = result.cuts;
   if (cuts.inFile != kNotCut) WarnCutInFile(context, cuts.inFile);
   if (cuts.inProcessedText != kNotCut) WarnCutInProcessedText(context, cuts.inProcessedText);
+  return {context.InputShownAs(), result.replacements, result.linesChanged};
 }

@@ -3,4 +3,5 @@
 
 #include "app/run_context.h"
 
-void RunWholeFile(const RunContext& context);
+// Returns what the run did (replacements per pair, lines changed when counted).
+FileOutcome RunWholeFile(const RunContext& context);

@@ -7,6 +7,7 @@
 #include "base/exceptions.h"
 #include "platform/files.h"
 #include "stream/byte_stages.h"
+#include "stream/changed_lines.h"
 #include "stream/output_stage.h"
 #include "text/file_stream.h"
 #include "text/text_stream.h"
@@ -17,6 +18,9 @@ class OutputTarget {
   virtual ~OutputTarget() = default;
   virtual void Write(std::string_view bytes) = 0;
   virtual void Commit() = 0;
+  // The result is not to be kept: a file is not written (its replacement goes
+  // with the target object); what went to standard output is out already.
+  virtual void Discard() {}
 };
 
 namespace {
@@ -40,6 +44,20 @@ class StandardOutputTarget : public OutputTarget {
     FlushText(OutputText());
     RaisePendingWriteFailure();
   }
+  void Discard() override { Commit(); }
+};
+
+// The bytes a run would write, handed to the context's capture and written
+// nowhere.
+class CaptureTarget : public OutputTarget {
+ public:
+  explicit CaptureTarget(const std::function<void(std::string_view)>& capture)
+      : capture_(capture) {}
+  void Write(std::string_view bytes) override { capture_(bytes); }
+  void Commit() override {}
+
+ private:
+  const std::function<void(std::string_view)>& capture_;
 };
 
 class FileTarget : public OutputTarget {
@@ -109,6 +127,7 @@ class FileTargetWhenChanged : public OutputTarget {
 };
 
 std::unique_ptr<OutputTarget> MakeTarget(const RunContext& context) {
+  if (context.capture) return std::make_unique<CaptureTarget>(context.capture);
   const std::string& name = context.WholeFileTarget();
   if (name.empty()) return std::make_unique<StandardOutputTarget>();
   if (LineEndsFromInput(context) && ReplacesInput(context)) {
@@ -169,11 +188,20 @@ WholeFileOutput::WholeFileOutput(const RunContext& context, const stream::LineEn
   frame.lastLineEndAsInput = LineEndsFromInput(context);
   // To standard output the text goes as one line, so one more line end follows;
   // with the input's own line ends the output is exactly the text.
-  if (context.WholeFileTarget().empty() && !frame.lastLineEndAsInput) frame.trailer = "\r\n";
+  // Captured bytes are those a file would get.
+  if (context.WholeFileTarget().empty() && !frame.lastLineEndAsInput && !context.capture) {
+    frame.trailer = "\r\n";
+  }
   OutputTarget* target = target_.get();
   end_ = std::make_unique<stream::OutputStage>(
       [target](std::string_view bytes) { target->Write(bytes); }, lineEnd, std::move(frame));
   chain_ = std::make_unique<stream::StageChain>(*end_);
+  if (context.countLines) {
+    input_ = FileStreamOpen(context.inputFile);
+    changedLines_ = &chain_->Prepend<stream::ChangedLineCounter>(
+        [this](char* buffer, std::size_t size) { return ReadInputAgain(buffer, size); },
+        !context.zeroBytesAllowed);
+  }
   chain_->Prepend<stream::LineEndStage>(lineEnd);
   if (!ProcessedTextMayHoldZero(context)) return;
   refuseCut_ = ReplacesInput(context);
@@ -187,6 +215,31 @@ WholeFileOutput::WholeFileOutput(const RunContext& context, const stream::LineEn
 WholeFileOutput::~WholeFileOutput() = default;
 
 void WholeFileOutput::Commit() {
+  input_.reset();
   if (refuseCut_ && processedCut_ != kNotCut) RefuseCutInProcessedText(context_, processedCut_);
   target_->Commit();
+}
+
+void WholeFileOutput::Discard() {
+  input_.reset();
+  target_->Discard();
+  target_.reset();
+}
+
+void WholeFileOutput::Finish(bool matched) {
+  if (context_.mustMatch && !matched) {
+    Discard();
+  } else {
+    Commit();
+  }
+}
+
+std::uint64_t WholeFileOutput::LinesChanged() const {
+  return changedLines_ ? changedLines_->Changed() : 0;
+}
+
+std::size_t WholeFileOutput::ReadInputAgain(char* buffer, std::size_t size) {
+  const std::size_t got = input_->Read(buffer, size);
+  if (input_->ReadFailure() != 0) throw EReadError("Stream read error");
+  return got;
 }

@@ -5,9 +5,11 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "app/run_context.h"
 #include "stream/line_ends.h"
@@ -24,6 +26,14 @@ struct TextCuts {
   bool operator==(const TextCuts&) const = default;
 };
 
+// What one whole-file run did: where bytes 0 cut the text, the replacements of
+// each pair in list order, the lines changed (when the context counts them).
+struct WholeFileResult {
+  TextCuts cuts;
+  std::vector<std::uint64_t> replacements;
+  std::uint64_t linesChanged = 0;
+};
+
 // True when the result replaces the input file (-w, or an output name that
 // leads to the input).
 bool ReplacesInput(const RunContext& context);
@@ -38,6 +48,10 @@ bool LineEndsFromInput(const RunContext& context);
 void ChooseLineEnd(const RunContext& context, stream::LineEndStyle& style);
 
 class OutputTarget;
+class TFileStream;
+namespace stream {
+class ChangedLineCounter;
+}
 
 class WholeFileOutput {
  public:
@@ -57,8 +71,16 @@ class WholeFileOutput {
   // raises), or the file put in place of the target. Call after Head() finished.
   // A byte 0 that cut the processed text of a file written back is refused here.
   void Commit();
+  // Instead of Commit, for a result that is not to be kept (--must-match, nothing
+  // matched): no file is written; standard output is flushed as by Commit.
+  void Discard();
+  // Commit, or Discard when the context must match and nothing matched.
+  void Finish(bool matched);
 
   std::size_t ProcessedCut() const { return processedCut_; }
+  // With the context's countLines: the lines of the result that differ from the
+  // input's line at the same place (0 without).
+  std::uint64_t LinesChanged() const;
 
  private:
   const RunContext& context_;
@@ -67,4 +89,9 @@ class WholeFileOutput {
   std::unique_ptr<stream::StageChain> chain_;
   std::size_t processedCut_ = kNotCut;
   bool refuseCut_ = false;
+  // The input read once more, for the lines changed.
+  std::unique_ptr<TFileStream> input_;
+  const stream::ChangedLineCounter* changedLines_ = nullptr;
+
+  std::size_t ReadInputAgain(char* buffer, std::size_t size);
 };

@@ -76,6 +76,8 @@ class InputSide {
 
   void Run(stream::Stage& end);
   std::size_t Cut() const { return cut_; }
+  // Each pair's replacements, in list order (after Run).
+  const std::vector<std::uint64_t>& Replacements() const { return replacements_; }
 
  private:
   const RunContext& context_;
@@ -87,15 +89,21 @@ class InputSide {
   const std::atomic<bool>& outputWantsMore_;
   const stream::LineEndStyle crLf_{"\r\n"};
   std::size_t cut_ = kNotCut;
+  std::vector<std::uint64_t> replacements_;
 };
 
 void InputSide::Run(stream::Stage& end) {
   stream::StageChain chain(end);
   if (context_.dosOutput) chain.Prepend<stream::OemStage>();
   const std::size_t pieceSize = PieceSize(context_, settings_.blockSize);
-  for (auto pair = context_.pairs.rbegin(); pair != context_.pairs.rend(); ++pair) {
-    if (pair->search.empty()) continue;  // matches nothing
-    chain.Prepend<stream::ReplaceStage>(pair->search, pair->replace, context_.caseMode, pieceSize);
+  // Per pair; null for a pair with an empty search, which matches nothing. They
+  // live as long as the chain.
+  std::vector<const stream::ReplaceStage*> replaceStages(context_.pairs.size(), nullptr);
+  for (std::size_t i = context_.pairs.size(); i-- > 0;) {
+    const SearchReplacePair& pair = context_.pairs[i];
+    if (pair.search.empty()) continue;  // matches nothing
+    replaceStages[i] = &chain.Prepend<stream::ReplaceStage>(
+        pair.search, pair.replace, context_.caseMode, pieceSize, context_.mostPerPair);
   }
   if (context_.zeroBytesAllowed && context_.zeroSubstitute != 0) {
     chain.Prepend<stream::ZeroSubstituteStage>(static_cast<char>(context_.zeroSubstitute));
@@ -124,6 +132,10 @@ void InputSide::Run(stream::Stage& end) {
     if (zeroCut && zeroCut->Cut()) return false;
     return outputWantsMore_.load() || readToTheEnd;
   });
+  replacements_.clear();
+  for (const stream::ReplaceStage* stage : replaceStages) {
+    replacements_.push_back(stage ? stage->Replaced() : 0);
+  }
 }
 
 bool UseTwoThreads(const StreamSettings& settings, TFileStream& input) {
@@ -141,7 +153,7 @@ bool UseTwoThreads(const StreamSettings& settings, TFileStream& input) {
 
 }  // namespace
 
-TextCuts StreamWholeFile(const RunContext& context, const StreamSettings& settings) {
+WholeFileResult StreamWholeFile(const RunContext& context, const StreamSettings& settings) {
   std::unique_ptr<TFileStream> input = FileStreamOpen(context.inputFile);
   stream::LineEndStyle lineEnd;
   ChooseLineEnd(context, lineEnd);
@@ -157,6 +169,11 @@ TextCuts StreamWholeFile(const RunContext& context, const StreamSettings& settin
   // Closed before the result may take its place: Windows renames nothing over a
   // file that is open.
   input.reset();
-  output.Commit();
-  return {inputSide.Cut(), output.ProcessedCut()};
+  WholeFileResult result;
+  result.replacements = inputSide.Replacements();
+  result.linesChanged = output.LinesChanged();
+  output.Finish(std::any_of(result.replacements.begin(), result.replacements.end(),
+                            [](std::uint64_t n) { return n != 0; }));
+  result.cuts = {inputSide.Cut(), output.ProcessedCut()};
+  return result;
 }

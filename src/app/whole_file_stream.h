@@ -25,4 +25,4 @@ struct StreamSettings {
 };
 
 // The same result as ProcessWholeText for plain pairs.
-TextCuts StreamWholeFile(const RunContext& context, const StreamSettings& settings = {});
+WholeFileResult StreamWholeFile(const RunContext& context, const StreamSettings& settings = {});

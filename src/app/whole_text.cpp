@@ -1,5 +1,6 @@
 #include "app/whole_text.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <limits>
@@ -66,23 +67,29 @@ void ReadWholeStream(TFileStream& stream, std::string& text) {
 }
 
 // Every pair in turn; the last one's result goes to the output as it is made.
-void ApplyPairsInto(const RunContext& context, std::string& text, stream::BlockGatherer& result) {
+// Returns each pair's replacements.
+std::vector<std::uint64_t> ApplyPairsInto(const RunContext& context, std::string& text,
+                                          stream::BlockGatherer& result) {
   const std::vector<SearchReplacePair>& pairs = context.pairs;
+  std::vector<std::uint64_t> counts(pairs.size(), 0);
   std::string spare;
   for (std::size_t i = 0; i + 1 < pairs.size(); ++i) {
-    ApplyPair(text, spare, pairs[i].search, pairs[i].replace, context.caseMode, context.searchKind);
+    counts[i] = ApplyPair(text, spare, pairs[i].search, pairs[i].replace, context.caseMode,
+                          context.searchKind, context.mostPerPair);
   }
   spare = std::string();
   if (!pairs.empty() && context.searchKind == SearchKind::Expression) {
-    RegexReplaceTo([&result](std::string_view piece) { result.Add(piece); }, pairs.back().search,
-                   text, pairs.back().replace, ReplacementKind::Template);
-    return;
+    counts.back() = RegexReplaceTo([&result](std::string_view piece) { result.Add(piece); },
+                                   pairs.back().search, text, pairs.back().replace,
+                                   ReplacementKind::Template, context.mostPerPair);
+    return counts;
   }
   if (!pairs.empty()) {
-    ApplyPair(text, spare, pairs.back().search, pairs.back().replace, context.caseMode,
-              context.searchKind);
+    counts.back() = ApplyPair(text, spare, pairs.back().search, pairs.back().replace,
+                              context.caseMode, context.searchKind, context.mostPerPair);
   }
   result.Add(text);
+  return counts;
 }
 
 }  // namespace
@@ -114,25 +121,28 @@ bool PairStaysWithinLines(std::string_view search, std::string_view replace) {
          replace.find_first_of(kLineBytes) == std::string_view::npos;
 }
 
-void ApplyPair(std::string& text, std::string& spare, std::string_view search,
-               std::string_view replace, CaseMode caseMode, SearchKind kind) {
+std::size_t ApplyPair(std::string& text, std::string& spare, std::string_view search,
+                      std::string_view replace, CaseMode caseMode, SearchKind kind,
+                      std::size_t most) {
   if (kind == SearchKind::Expression) {
-    RegexReplaceInto(spare, search, text, replace, ReplacementKind::Template);
+    const std::size_t replaced =
+        RegexReplaceInto(spare, search, text, replace, ReplacementKind::Template, most);
     text.swap(spare);
-    return;
+    return replaced;
   }
-  if (search.empty() || text.empty()) return;
+  if (search.empty() || text.empty()) return 0;
   // Not longer: in the text's own buffer. Longer: into the spare buffer, which
   // keeps its capacity from one pair to the next.
-  if (replace.size() <= search.size()) {
-    ReplaceAllInPlace(text, search, replace, caseMode);
-  } else if (ReplaceAllInto(spare, text, search, replace, caseMode)) {
-    text.swap(spare);
-  }
+  if (replace.size() <= search.size())
+    return ReplaceAllInPlace(text, search, replace, caseMode, most);
+  const std::size_t replaced = ReplaceAllInto(spare, text, search, replace, caseMode, most);
+  if (replaced != 0) text.swap(spare);
+  return replaced;
 }
 
-TextCuts ProcessWholeText(const RunContext& context) {
-  TextCuts cuts;
+WholeFileResult ProcessWholeText(const RunContext& context) {
+  WholeFileResult outcome;
+  TextCuts& cuts = outcome.cuts;
   std::string text;
   cuts.inFile = ReadFileText(context.inputFile, !context.zeroBytesAllowed, text);
   if (cuts.inFile != kNotCut) CheckCutInFile(context, cuts.inFile);
@@ -148,10 +158,12 @@ TextCuts ProcessWholeText(const RunContext& context) {
   stream::StageChain chain(output.Head());
   if (context.dosOutput) chain.Prepend<stream::OemStage>();
   stream::BlockGatherer result(chain.Head(), kResultBlockSize);
-  ApplyPairsInto(context, text, result);
+  outcome.replacements = ApplyPairsInto(context, text, result);
   result.Flush();
   chain.Head().Finish();
-  output.Commit();
+  outcome.linesChanged = output.LinesChanged();
+  output.Finish(std::any_of(outcome.replacements.begin(), outcome.replacements.end(),
+                            [](std::uint64_t n) { return n != 0; }));
   cuts.inProcessedText = output.ProcessedCut();
-  return cuts;
+  return outcome;
 }

@@ -34,10 +34,12 @@ std::size_t LoadJoinedText(const std::string& fileName, bool keepZeroBytes, char
 // line end nor make one.
 bool PairStaysWithinLines(std::string_view search, std::string_view replace);
 
-// Applies one pair to the text. spare is a second buffer that may be swapped in.
-void ApplyPair(std::string& text, std::string& spare, std::string_view search,
-               std::string_view replace, CaseMode caseMode, SearchKind kind);
+// Applies one pair to the text, at most `most` matches. spare is a second buffer
+// that may be swapped in. Returns how many matches were replaced.
+std::size_t ApplyPair(std::string& text, std::string& spare, std::string_view search,
+                      std::string_view replace, CaseMode caseMode, SearchKind kind,
+                      std::size_t most = kEveryMatch);
 
 // Whole-file mode on the text held whole (any search kind): the result goes to
 // the context's output; returns where bytes 0 cut the text.
-TextCuts ProcessWholeText(const RunContext& context);
+WholeFileResult ProcessWholeText(const RunContext& context);

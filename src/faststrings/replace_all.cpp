@@ -1,5 +1,6 @@
 #include "faststrings/replace_all.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <limits>
@@ -26,6 +27,16 @@ constexpr std::size_t kBatch = 64;
 struct MatchList {
   const char* matches[kBatch];
   std::size_t count = 0;
+  std::size_t asked = 0;  // fewer found than asked: there are no more
+
+  // The next batch from `from` on, no more than `left` matches.
+  void Fetch(const PatternScan& scan, const char* from, const char* end, std::size_t left) {
+    asked = std::min(kBatch, left);
+    count = asked == 0
+                ? 0
+                : FindMatches(scan, from, static_cast<std::size_t>(end - from), matches, asked);
+  }
+  bool MayHaveMore() const { return count == asked && asked != 0; }
 };
 
 std::size_t CountMatches(const PatternScan& scan, const char* from, const char* end) {
@@ -58,16 +69,16 @@ std::size_t GrownLength(std::size_t sourceLength, std::size_t matches, std::size
 // which for a large file can be gigabytes: the matches are counted instead,
 // unless the caller's buffer already holds the worst case.
 std::size_t OutputLength(const PatternScan& scan, const MatchList& first, const char* end,
-                         std::size_t sourceLength, std::size_t replaceLength,
-                         std::size_t available) {
+                         std::size_t sourceLength, std::size_t replaceLength, std::size_t available,
+                         std::size_t most) {
   const auto m = static_cast<std::size_t>(scan.length);
   if (replaceLength <= m) return sourceLength;
   const std::size_t growth = replaceLength - m;
-  const std::size_t worst = GrownLength(sourceLength, sourceLength / m, growth);
+  const std::size_t worst = GrownLength(sourceLength, std::min(sourceLength / m, most), growth);
   if (worst <= available) return worst;
   std::size_t matches = first.count;
-  if (first.count == kBatch) matches += CountMatches(scan, first.matches[kBatch - 1] + m, end);
-  return GrownLength(sourceLength, matches, growth);
+  if (first.MayHaveMore()) matches += CountMatches(scan, first.matches[first.count - 1] + m, end);
+  return GrownLength(sourceLength, std::min(matches, most), growth);
 }
 
 // Empties output and makes room for length bytes without copying what it held.
@@ -84,38 +95,44 @@ void PrepareOutput(std::string& output, std::size_t length) {
   }
 }
 
-// Writes the source with every match replaced. `list` holds the first batch.
-void ReplaceMatches(std::string& output, const PatternScan& scan, MatchList& list, const char* read,
-                    const char* end, std::string_view replace) {
+// Writes the source with up to `most` matches replaced. `list` holds the first
+// batch. Returns how many were replaced.
+std::size_t ReplaceMatches(std::string& output, const PatternScan& scan, MatchList& list,
+                           const char* read, const char* end, std::string_view replace,
+                           std::size_t most) {
   const auto m = static_cast<std::size_t>(scan.length);
+  std::size_t replaced = 0;
   for (;;) {
     for (std::size_t i = 0; i < list.count; ++i) {
       output.append(read, static_cast<std::size_t>(list.matches[i] - read));
       output.append(replace);
       read = list.matches[i] + m;
     }
-    if (list.count < kBatch) break;
-    list.count =
-        FindMatches(scan, read, static_cast<std::size_t>(end - read), list.matches, kBatch);
+    replaced += list.count;
+    if (!list.MayHaveMore()) break;
+    list.Fetch(scan, read, end, most - replaced);
   }
   output.append(read, static_cast<std::size_t>(end - read));
+  return replaced;
 }
 
 // The same without the replacement; kept apart because deleting (CR LF to
 // nothing, say) is common and this loop has one copy per match.
-void DeleteMatches(std::string& output, const PatternScan& scan, MatchList& list, const char* read,
-                   const char* end) {
+std::size_t DeleteMatches(std::string& output, const PatternScan& scan, MatchList& list,
+                          const char* read, const char* end, std::size_t most) {
   const auto m = static_cast<std::size_t>(scan.length);
+  std::size_t replaced = 0;
   for (;;) {
     for (std::size_t i = 0; i < list.count; ++i) {
       output.append(read, static_cast<std::size_t>(list.matches[i] - read));
       read = list.matches[i] + m;
     }
-    if (list.count < kBatch) break;
-    list.count =
-        FindMatches(scan, read, static_cast<std::size_t>(end - read), list.matches, kBatch);
+    replaced += list.count;
+    if (!list.MayHaveMore()) break;
+    list.Fetch(scan, read, end, most - replaced);
   }
   output.append(read, static_cast<std::size_t>(end - read));
+  return replaced;
 }
 
 // Whether a search can match at all; a search text of 2 GiB or more cannot be
@@ -128,23 +145,20 @@ bool Searchable(std::string_view source, std::string_view search) {
   return true;
 }
 
-// Every match of a searchable source replaced into output; false when none.
-bool ReplaceWithScan(std::string& output, const PatternScan& scan, std::string_view source,
-                     std::string_view replace) {
+// Up to `most` matches of a searchable source replaced into output; returns how
+// many (0: output untouched).
+std::size_t ReplaceWithScan(std::string& output, const PatternScan& scan, std::string_view source,
+                            std::string_view replace, std::size_t most) {
   const char* read = source.data();
   const char* end = read + source.size();
   MatchList list;
-  list.count = FindMatches(scan, read, source.size(), list.matches, kBatch);
-  if (list.count == 0) return false;
+  list.Fetch(scan, read, end, most);
+  if (list.count == 0) return 0;
 
-  PrepareOutput(output,
-                OutputLength(scan, list, end, source.size(), replace.size(), output.capacity()));
-  if (replace.empty()) {
-    DeleteMatches(output, scan, list, read, end);
-  } else {
-    ReplaceMatches(output, scan, list, read, end, replace);
-  }
-  return true;
+  PrepareOutput(output, OutputLength(scan, list, end, source.size(), replace.size(),
+                                     output.capacity(), most));
+  if (replace.empty()) return DeleteMatches(output, scan, list, read, end, most);
+  return ReplaceMatches(output, scan, list, read, end, replace, most);
 }
 
 // A search of 2 GiB or more gets no scan (a skip table holds 32-bit shifts);
@@ -156,10 +170,12 @@ bool Preparable(std::string_view search) {
 // Every match of a search folded by Unicode's rules replaced into output (its
 // capacity reused); false, output untouched, when there is none. Matches differ
 // in length, so the output grows as it goes.
-bool ReplaceUnicodeInto(std::string& output, const UnicodeFoldedSearch& search,
-                        std::string_view source, std::string_view replace) {
+std::size_t ReplaceUnicodeInto(std::string& output, const UnicodeFoldedSearch& search,
+                               std::string_view source, std::string_view replace,
+                               std::size_t most) {
   UnicodeFoldedSearch::Match match;
-  if (source.empty() || !search.Find(source, 0, match)) return false;
+  if (source.empty() || most == 0 || !search.Find(source, 0, match)) return 0;
+  std::size_t replaced = 0;
   try {
     output.clear();
     std::size_t read = 0;
@@ -167,26 +183,27 @@ bool ReplaceUnicodeInto(std::string& output, const UnicodeFoldedSearch& search,
       output.append(source.substr(read, match.offset - read));
       output.append(replace);
       read = match.offset + match.length;
-    } while (search.Find(source, read, match));
+      ++replaced;
+    } while (replaced < most && search.Find(source, read, match));
     output.append(source.substr(read));
   } catch (const std::bad_alloc&) {
     throw EOutOfMemory();
   } catch (const std::length_error&) {
     throw EOutOfMemory();
   }
-  return true;
+  return replaced;
 }
 
 }  // namespace
 
-bool ReplaceAllInto(std::string& output, std::string_view source, std::string_view search,
-                    std::string_view replace, CaseMode caseMode) {
+std::size_t ReplaceAllInto(std::string& output, std::string_view source, std::string_view search,
+                           std::string_view replace, CaseMode caseMode, std::size_t most) {
   if (NeedsUnicodeFolding(search, caseMode)) {
-    return ReplaceUnicodeInto(output, UnicodeFoldedSearch(search), source, replace);
+    return ReplaceUnicodeInto(output, UnicodeFoldedSearch(search), source, replace, most);
   }
-  if (!Searchable(source, search)) return false;
+  if (!Searchable(source, search)) return 0;
   PreparedSearch prepared(search, caseMode);
-  return ReplaceWithScan(output, prepared.scan, source, replace);
+  return ReplaceWithScan(output, prepared.scan, source, replace, most);
 }
 
 PreparedReplacement::PreparedReplacement(std::string_view search, std::string_view replace,
@@ -208,47 +225,50 @@ const char* PreparedReplacement::FindIn(std::string_view text) const {
   return FindFirst(scan_, text.data(), text.size());
 }
 
-bool PreparedReplacement::ReplaceInto(std::string& output, std::string_view source) const {
-  if (unicode_) return ReplaceUnicodeInto(output, *unicode_, source, replace_);
-  if (!Searchable(source, search_)) return false;
-  return ReplaceWithScan(output, scan_, source, replace_);
+std::size_t PreparedReplacement::ReplaceInto(std::string& output, std::string_view source,
+                                             std::size_t most) const {
+  if (unicode_) return ReplaceUnicodeInto(output, *unicode_, source, replace_, most);
+  if (!Searchable(source, search_)) return 0;
+  return ReplaceWithScan(output, scan_, source, replace_, most);
 }
 
 std::size_t PreparedReplacement::ShortestMatchLength() const {
   return unicode_ ? unicode_->ShortestMatch() : search_.size();
 }
 
-bool ReplaceAllInPlace(std::string& text, std::string_view search, std::string_view replace,
-                       CaseMode caseMode) {
+std::size_t ReplaceAllInPlace(std::string& text, std::string_view search, std::string_view replace,
+                              CaseMode caseMode, std::size_t most) {
   if (replace.size() > search.size() || NeedsUnicodeFolding(search, caseMode)) {
     std::string result;
-    if (!ReplaceAllInto(result, text, search, replace, caseMode)) return false;
-    text.swap(result);
-    return true;
+    const std::size_t replaced = ReplaceAllInto(result, text, search, replace, caseMode, most);
+    if (replaced != 0) text.swap(result);
+    return replaced;
   }
-  if (!Searchable(text, search)) return false;
+  if (!Searchable(text, search)) return 0;
   const PreparedSearch prepared(search, caseMode);
   char* const base = text.data();
   const char* const end = base + text.size();
-  const auto [write, read] = ReplaceMatchesInPlace(prepared.scan, base, end, replace);
-  if (read == base) return false;
+  const auto [write, read, replaced] =
+      ReplaceMatchesInPlace(prepared.scan, base, end, replace, most);
+  if (replaced == 0) return 0;
   const auto rest = static_cast<std::size_t>(end - read);
   if (write != read) std::memmove(write, read, rest);
   text.resize(static_cast<std::size_t>(write - base) + rest);
-  return true;
+  return replaced;
 }
 
 // The write position never passes the read position (the replacement is not
 // longer than the search), so bytes still to be searched are never overwritten.
 InPlaceProgress ReplaceMatchesInPlace(const PatternScan& scan, char* begin, const char* end,
-                                      std::string_view replace) {
+                                      std::string_view replace, std::size_t most) {
   const auto m = static_cast<std::size_t>(scan.length);
   char* write = begin;
   const char* read = begin;
+  std::size_t replaced = 0;
   MatchList list;
   do {
-    list.count =
-        FindMatches(scan, read, static_cast<std::size_t>(end - read), list.matches, kBatch);
+    list.Fetch(scan, read, end, most - replaced);
+    replaced += list.count;
     for (std::size_t i = 0; i < list.count; ++i) {
       const auto gap = static_cast<std::size_t>(list.matches[i] - read);
       if (write != read) std::memmove(write, read, gap);
@@ -257,8 +277,8 @@ InPlaceProgress ReplaceMatchesInPlace(const PatternScan& scan, char* begin, cons
       write += replace.size();
       read = list.matches[i] + m;
     }
-  } while (list.count == kBatch);
-  return {write, read};
+  } while (list.MayHaveMore());
+  return {write, read, replaced};
 }
 
 std::string ReplaceAll(std::string_view source, std::string_view search, std::string_view replace,

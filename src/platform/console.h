@@ -5,8 +5,8 @@
 #include <string>
 #include <string_view>
 
-#include "platform/files.h"
 #include "platform/colour_choice.h"  // ColourWanted(): whether anything shown may be coloured
+#include "platform/files.h"
 
 namespace platform {
 
@@ -28,6 +28,10 @@ void ConsoleWriteRow(std::string_view text, int colour, AfterRow after);
 // in the terminal's encoding, TAB kept); for a file, a pipe or an invalid handle
 // the bytes stay exactly as they are, since scripts read them.
 std::string TextForStream(FileHandle stream, std::string_view text);
+// Whether text written to standard output may carry ANSI colour sequences: it is
+// a terminal (a console, which is then switched to act on them), and colour is
+// wanted (ColourWanted).
+bool StandardOutputTakesColour();
 // When the last row was left in place (a progress row), moves the cursor to the
 // start of the next row, so that what comes next (a failure report, the shell's
 // prompt after the process ends) does not write over the row's text.

@@ -85,8 +85,9 @@ void AppendExpansionTo(PieceOutput& output, std::string_view replacement,
 // (input cut at its first NUL); the stretches between matches come from input,
 // so whatever follows a NUL is kept after the last match.
 template <class Output>
-void ReplaceAllMatches(Output& output, const CompiledExpression& compiled, std::string_view input,
-                       std::string_view replacement, ReplacementKind kind) {
+std::size_t ReplaceAllMatches(Output& output, const CompiledExpression& compiled,
+                              std::string_view input, std::string_view replacement,
+                              ReplacementKind kind, std::size_t most) {
   const SubjectSearch search(compiled, UpToFirstNul(input));
   const std::string_view subject = search.Subject();
   MatchOffsets offsets;
@@ -98,12 +99,13 @@ void ReplaceAllMatches(Output& output, const CompiledExpression& compiled, std::
                          regex_template::EntriesReferenced(replacement));
   output.clear();
   ReserveOutput(output, input.size());
-  if (!search.Search(0, offsets, entries)) {
+  if (most == 0 || !search.Search(0, offsets, entries)) {
     output.append(input);
-    return;
+    return 0;
   }
   const regex_template::MatchTable table = TableOf(subject, offsets, entries);
   std::size_t copied = 0;
+  std::size_t replaced = 0;
   for (;;) {
     const std::size_t start = offsets[0];
     const std::size_t end = offsets[1];
@@ -114,11 +116,13 @@ void ReplaceAllMatches(Output& output, const CompiledExpression& compiled, std::
       AppendExpansionTo(output, replacement, table);
     }
     copied = end;
+    ++replaced;
     std::size_t next = 0;
-    if (!NextStart(start, end, subject.size(), next)) break;
+    if (replaced == most || !NextStart(start, end, subject.size(), next)) break;
     if (!search.Search(next, offsets, entries)) break;
   }
   output.append(input.data() + copied, input.size() - copied);
+  return replaced;
 }
 
 // Whether text points into the buffer of buffer, which the replace loop clears.
@@ -270,23 +274,26 @@ bool RegexMatches(std::string_view expression, std::string_view input) {
   return compiled->Search(UpToFirstNul(input), 0, offsets, 0);
 }
 
-void RegexReplaceInto(std::string& output, std::string_view expression, std::string_view input,
-                      std::string_view replacement, ReplacementKind kind) {
+std::size_t RegexReplaceInto(std::string& output, std::string_view expression,
+                             std::string_view input, std::string_view replacement,
+                             ReplacementKind kind, std::size_t most) {
   const auto& compiled = regex_engine::TheExpressionCache().Get(expression, ModuleCodePage);
   if (LiesIn(input, output) || LiesIn(replacement, output)) {
     std::string separate;
-    ReplaceAllMatches(separate, *compiled, input, replacement, kind);
+    const std::size_t replaced =
+        ReplaceAllMatches(separate, *compiled, input, replacement, kind, most);
     output.swap(separate);
-    return;
+    return replaced;
   }
-  ReplaceAllMatches(output, *compiled, input, replacement, kind);
+  return ReplaceAllMatches(output, *compiled, input, replacement, kind, most);
 }
 
-void RegexReplaceTo(const RegexPieceSink& sink, std::string_view expression, std::string_view input,
-                    std::string_view replacement, ReplacementKind kind) {
+std::size_t RegexReplaceTo(const RegexPieceSink& sink, std::string_view expression,
+                           std::string_view input, std::string_view replacement,
+                           ReplacementKind kind, std::size_t most) {
   const auto& compiled = regex_engine::TheExpressionCache().Get(expression, ModuleCodePage);
   PieceOutput output(sink);
-  ReplaceAllMatches(output, *compiled, input, replacement, kind);
+  return ReplaceAllMatches(output, *compiled, input, replacement, kind, most);
 }
 
 std::string RegexReplace(std::string_view expression, std::string_view input,

@@ -58,6 +58,7 @@
 #include <string_view>
 
 #include "base/exceptions.h"
+#include "faststrings/replace_all.h"
 #include "platform/code_page.h"
 
 class ERegExpr : public Exception {
@@ -103,13 +104,16 @@ bool RegexMatches(std::string_view expression, std::string_view input);
 std::string RegexReplace(std::string_view expression, std::string_view input,
                          std::string_view replacement, ReplacementKind kind);
 // The same into a caller's buffer (reused capacity); input must not alias it.
-void RegexReplaceInto(std::string& output, std::string_view expression, std::string_view input,
-                      std::string_view replacement, ReplacementKind kind);
+// At most `most` matches are replaced; returns how many were.
+std::size_t RegexReplaceInto(std::string& output, std::string_view expression,
+                             std::string_view input, std::string_view replacement,
+                             ReplacementKind kind, std::size_t most = kEveryMatch);
 
 // The same as pieces handed to sink in order (the result is never held whole).
 using RegexPieceSink = std::function<void(std::string_view)>;
-void RegexReplaceTo(const RegexPieceSink& sink, std::string_view expression, std::string_view input,
-                    std::string_view replacement, ReplacementKind kind);
+std::size_t RegexReplaceTo(const RegexPieceSink& sink, std::string_view expression,
+                           std::string_view input, std::string_view replacement,
+                           ReplacementKind kind, std::size_t most = kEveryMatch);
 
 // Reads the code page in use, whose letter case "(?i)" follows.
 void RegExprStartUp();

@@ -31,11 +31,21 @@ std::unique_ptr<UnicodeFoldedSearch> FoldedSearchFor(std::string_view search, Ca
 struct ReplaceStage::MatchList {
   const char* matches[kBatch];
   std::size_t count = 0;
+  std::size_t asked = 0;
+
+  void Fetch(const PatternScan& scan, const char* from, const char* end, std::size_t left) {
+    asked = std::min(kBatch, left);
+    count = asked == 0
+                ? 0
+                : FindMatches(scan, from, static_cast<std::size_t>(end - from), matches, asked);
+  }
+  bool MayHaveMore() const { return count == asked && asked != 0; }
 };
 
 ReplaceStage::ReplaceStage(Stage& next, std::string_view search, std::string_view replace,
-                           CaseMode caseMode, std::size_t pieceSize)
-    : search_(search),
+                           CaseMode caseMode, std::size_t pieceSize, std::size_t most)
+    : most_(most),
+      search_(search),
       replace_(replace),
       caseMode_(caseMode),
       prepared_(CheckedSearch(search_), caseMode),
@@ -74,13 +84,19 @@ void ReplaceStage::Put(std::string& block) {
     block.insert(0, carry_);
     carry_.clear();
   }
+  // Done with its matches: the rest of the text passes as it is.
+  if (replaced_ == most_) {
+    if (!block.empty()) next_.Put(block);
+    return;
+  }
   if (unicode_) {
     ReplaceFolded(block, false);
     return;
   }
   MatchList list;
   if (block.size() >= search_.size()) {
-    list.count = FindMatches(prepared_.scan, block.data(), block.size(), list.matches, kBatch);
+    const char* const base = block.data();
+    list.Fetch(prepared_.scan, base, base + block.size(), most_ - replaced_);
   }
   if (list.count == 0) {
     const std::size_t hold = HoldBackStart(block, 0);
@@ -89,7 +105,6 @@ void ReplaceStage::Put(std::string& block) {
     if (!block.empty()) next_.Put(block);
     return;
   }
-  matched_ = true;
   if (replace_.size() <= search_.size()) {
     ReplaceInPlace(block);
   } else {
@@ -97,11 +112,19 @@ void ReplaceStage::Put(std::string& block) {
   }
 }
 
+// Once the last allowed match is made nothing more is searched, so nothing is
+// held back.
+std::size_t ReplaceStage::HoldBackAfter(std::string_view text, std::size_t from) const {
+  if (replaced_ == most_) return text.size();
+  return HoldBackStart(text, from);
+}
+
 void ReplaceStage::ReplaceInPlace(std::string& block) {
   char* const base = block.data();
-  const auto [write, read] =
-      ReplaceMatchesInPlace(prepared_.scan, base, base + block.size(), replace_);
-  const std::size_t hold = HoldBackStart(block, static_cast<std::size_t>(read - base));
+  const auto [write, read, replaced] =
+      ReplaceMatchesInPlace(prepared_.scan, base, base + block.size(), replace_, most_ - replaced_);
+  replaced_ += replaced;
+  const std::size_t hold = HoldBackAfter(block, static_cast<std::size_t>(read - base));
   carry_.assign(base + hold, block.size() - hold);
   const auto rest = static_cast<std::size_t>(base + hold - read);
   if (write != read) std::memmove(write, read, rest);
@@ -120,11 +143,11 @@ void ReplaceStage::ReplaceInPieces(std::string& block, MatchList& list) {
       pieces_.Add(replace_);
       read = list.matches[i] + m;
     }
-    if (list.count < kBatch) break;
-    list.count = FindMatches(prepared_.scan, read, static_cast<std::size_t>(end - read),
-                             list.matches, kBatch);
+    replaced_ += list.count;
+    if (!list.MayHaveMore()) break;
+    list.Fetch(prepared_.scan, read, end, most_ - replaced_);
   }
-  const std::size_t hold = HoldBackStart(block, static_cast<std::size_t>(read - base));
+  const std::size_t hold = HoldBackAfter(block, static_cast<std::size_t>(read - base));
   pieces_.Add({read, static_cast<std::size_t>(base + hold - read)});
   carry_.assign(base + hold, block.size() - hold);
   pieces_.Flush();
@@ -139,13 +162,15 @@ void ReplaceStage::ReplaceFolded(std::string& block, bool atEnd) {
   const std::size_t settled = atEnd ? size : size >= longest ? size - longest + 1 : 0;
   UnicodeFoldedSearch::Match match;
   std::size_t read = 0;
-  while (read < settled && unicode_->Find(block, read, match) && match.offset < settled) {
+  while (replaced_ < most_ && read < settled && unicode_->Find(block, read, match) &&
+         match.offset < settled) {
     pieces_.Add(std::string_view(block).substr(read, match.offset - read));
     pieces_.Add(replace_);
     read = match.offset + match.length;
-    matched_ = true;
+    ++replaced_;
   }
-  const std::size_t hold = std::max(read, settled);
+  // Once the last allowed match is made nothing more is searched or held.
+  const std::size_t hold = replaced_ == most_ ? size : std::max(read, settled);
   if (read == 0) {
     carry_.assign(block, hold);
     block.resize(hold);

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "faststrings/fast_strings.h"
+#include "faststrings/replace_all.h"
 #include "faststrings/unicode_search.h"
 #include "faststrings/window_scan.h"
 #include "stream/stage.h"
@@ -24,14 +25,16 @@ class ReplaceStage : public Stage {
  public:
   // search must not be empty. A replacement longer than the search is built in
   // pieces of about pieceSize bytes; others replace in the block's own buffer.
+  // Only the first `most` matches of the whole text are replaced.
   ReplaceStage(Stage& next, std::string_view search, std::string_view replace, CaseMode caseMode,
-               std::size_t pieceSize);
+               std::size_t pieceSize, std::size_t most = kEveryMatch);
 
   void Put(std::string& block) override;
   void Finish() override;
 
-  // Whether any match was replaced so far.
-  bool Matched() const { return matched_; }
+  // Whether any match was replaced so far, and how many.
+  bool Matched() const { return replaced_ != 0; }
+  std::uint64_t Replaced() const { return replaced_; }
 
  private:
   struct MatchList;
@@ -41,12 +44,15 @@ class ReplaceStage : public Stage {
   // completes: the longest end (starting at or after from) that is the start of
   // the search; the text's size when there is none.
   std::size_t HoldBackStart(std::string_view text, std::size_t from) const;
+  std::size_t HoldBackAfter(std::string_view text, std::size_t from) const;
   void ReplaceInPlace(std::string& block);
   void ReplaceInPieces(std::string& block, MatchList& list);
   // The Unicode-folded search over a block (the held end of the last one before
   // it); atEnd when no more text follows.
   void ReplaceFolded(std::string& block, bool atEnd);
 
+  const std::size_t most_;
+  std::size_t replaced_ = 0;
   const std::string search_;
   const std::string replace_;
   const CaseMode caseMode_;
@@ -58,7 +64,6 @@ class ReplaceStage : public Stage {
   Stage& next_;
   BlockGatherer pieces_;
   std::string carry_;
-  bool matched_ = false;
 };
 
 }  // namespace stream

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "app/run_context.h"
 #include "app/settings.h"
 #include "app_fixture.h"
 #include "platform/files.h"
@@ -152,7 +153,8 @@ TEST_F(ParserTest, LineLimitParsesOrBecomesZeroAndSelectsLineByLine) {
   }
 }
 
-TEST_F(ParserTest, OccurrenceUsesTheMisspelledAliasOnly) {
+// The help page's own spelling works as well as the parser's old one.
+TEST_F(ParserTest, OccurrenceTakesBothSpellings) {
   ParseArguments({"-k=3"});
   EXPECT_EQ(Settings.Occurrence, 3);
   EXPECT_TRUE(Settings.OccurrenceGiven);
@@ -162,9 +164,44 @@ TEST_F(ParserTest, OccurrenceUsesTheMisspelledAliasOnly) {
   EXPECT_TRUE(Settings.OccurrenceGiven);
 
   Settings = TSettings{};
-  ParseArguments({"--occurrence=3"});
-  EXPECT_FALSE(Settings.OccurrenceGiven);
-  EXPECT_EQ(Pairs(), (std::vector<Pair>{{"--occurrence", "3"}}));
+  ParseArguments({"--OCCURRENCE=3"});
+  EXPECT_EQ(Settings.Occurrence, 3);
+  EXPECT_TRUE(Settings.OccurrenceGiven);
+  EXPECT_EQ(Pairs(), (std::vector<Pair>{}));
+}
+
+// -k=0, a negative or unreadable value: every match; n >= 1 limits each pair.
+TEST_F(ParserTest, OccurrenceLimitsEachPairOnlyWhenPositive) {
+  const struct {
+    const char* argument;
+    std::size_t most;
+  } cases[] = {{"-k=1", 1},           {"-k=12", 12},          {"-k=x10", 16},
+               {"-k=0", kEveryMatch}, {"-k=-4", kEveryMatch}, {"-k=abc", kEveryMatch}};
+  for (const auto& c : cases) {
+    Settings = TSettings{};
+    ParseArguments({c.argument});
+    const RunContext context = RunContextFrom(Settings, *SearchList, *ReplaceList);
+    EXPECT_EQ(context.mostPerPair, c.most) << c.argument;
+  }
+  Settings = TSettings{};
+  ParseArguments({"a=b"});
+  EXPECT_EQ(RunContextFrom(Settings, *SearchList, *ReplaceList).mostPerPair, kEveryMatch);
+}
+
+TEST_F(ParserTest, PreviewStatsAndMustMatchAreFlagsInAnyCase) {
+  ParseArguments({"--DIFF", "--Stats", "--must-MATCH"});
+  EXPECT_TRUE(Settings.Diff);
+  EXPECT_TRUE(Settings.Stats);
+  EXPECT_TRUE(Settings.MustMatch);
+  EXPECT_EQ(Settings.InputFile, "");
+  const RunContext context = RunContextFrom(Settings, *SearchList, *ReplaceList);
+  EXPECT_TRUE(context.countLines);
+  EXPECT_TRUE(context.mustMatch);
+  // With "=" they are pairs, as every unknown key is.
+  Settings = TSettings{};
+  ParseArguments({"--diff=x"});
+  EXPECT_FALSE(Settings.Diff);
+  EXPECT_EQ(Pairs(), (std::vector<Pair>{{"--diff", "x"}}));
 }
 
 TEST_F(ParserTest, MatchExpressionIsTakenVerbatim) {

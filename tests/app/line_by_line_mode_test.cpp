@@ -70,11 +70,48 @@ struct Options {
   bool keepLineEnds = false;
   bool matchOnly = false;
   std::int64_t limit = 1 << 30;
+  std::size_t mostPerPair = kEveryMatch;  // -k, in each line
 };
 
-std::string Apply(const Options& options, std::string text) {
-  for (const SearchReplacePair& pair : options.pairs) {
-    text = ReplaceAll(text, pair.search, pair.replace, options.caseMode);
+// What the model counts: replacements per pair, lines changed.
+struct ModelCounts {
+  std::vector<std::uint64_t> replacements;
+  std::uint64_t linesChanged = 0;
+};
+
+bool SameByte(char a, char b, CaseMode caseMode) {
+  if (caseMode == CaseMode::Exact) return a == b;
+  return UpperTable[static_cast<unsigned char>(a)] == UpperTable[static_cast<unsigned char>(b)];
+}
+
+// Leftmost matches without overlap, compared byte by byte, at most `most`.
+std::string NaiveReplace(const std::string& text, const SearchReplacePair& pair, CaseMode caseMode,
+                         std::size_t most, std::uint64_t& count) {
+  std::string result;
+  std::size_t at = 0;
+  std::size_t made = 0;
+  while (at < text.size()) {
+    bool match = !pair.search.empty() && made < most && text.size() - at >= pair.search.size();
+    for (std::size_t i = 0; match && i < pair.search.size(); ++i) {
+      match = SameByte(text[at + i], pair.search[i], caseMode);
+    }
+    if (!match) {
+      result += text[at++];
+      continue;
+    }
+    result += pair.replace;
+    at += pair.search.size();
+    ++made;
+  }
+  count += made;
+  return result;
+}
+
+std::string Apply(const Options& options, std::string text, ModelCounts& counts) {
+  counts.replacements.resize(options.pairs.size());
+  for (std::size_t i = 0; i < options.pairs.size(); ++i) {
+    text = NaiveReplace(text, options.pairs[i], options.caseMode, options.mostPerPair,
+                        counts.replacements[i]);
   }
   return text;
 }
@@ -93,7 +130,9 @@ std::string InStyle(const std::string& text, const std::string& lineEnd) {
   return result;
 }
 
-std::string ModelOutput(std::string_view input, const Options& options) {
+std::string ModelOutput(std::string_view input, const Options& options, ModelCounts& counts) {
+  counts = ModelCounts{};
+  counts.replacements.resize(options.pairs.size());
   const std::vector<ModelLine> lines = PhysicalLines(input, options.keepLineEnds);
   std::string style;
   for (const ModelLine& line : lines) {
@@ -106,7 +145,8 @@ std::string ModelOutput(std::string_view input, const Options& options) {
   std::string output;
   for (std::size_t i = 0; i < lines.size() && static_cast<std::int64_t>(i) < options.limit; ++i) {
     const ModelLine& line = lines[i];
-    const std::string text = line.text.empty() ? line.text : Apply(options, line.text);
+    const std::string text = line.text.empty() ? line.text : Apply(options, line.text, counts);
+    if (text != line.text) ++counts.linesChanged;
     const bool keep = !(options.matchOnly && line.text.empty());
     if (keep && !options.keepLineEnds) output += text + "\r\n";
     if (keep && options.keepLineEnds) {
@@ -153,10 +193,23 @@ class LineByLineModel : public apptest::AppTest {
     context.keepLineEnds = options.keepLineEnds;
     context.matchOnly = options.matchOnly;
     if (options.limit < (1 << 30)) context.lineLimit = static_cast<std::int32_t>(options.limit);
-    RunLineByLine(context);
+    context.mostPerPair = options.mostPerPair;
+    const FileOutcome outcome = RunLineByLine(context);
+    counts = {outcome.replacements, outcome.linesChanged};
     EXPECT_EQ(PendingStreamError(), 0);
     return ReadFile(folder / "out.txt");
   }
+
+  // What the last Run counted.
+  ModelCounts counts;
+
+  std::string ModelOf(std::string_view input, const Options& options) {
+    ModelCounts expected;
+    std::string output = ModelOutput(input, options, expected);
+    modelCounts = expected;
+    return output;
+  }
+  ModelCounts modelCounts;
 
   test_support::TempFolder folder;
 };
@@ -173,10 +226,14 @@ TEST_F(LineByLineModel, RandomInputsAndPairsGiveTheModelsBytes) {
     options.keepLineEnds = random() % 2 == 0;
     options.matchOnly = random() % 5 == 0;
     if (random() % 5 == 0) options.limit = 1 + random() % 5000;
-    const std::string expected = ModelOutput(input, options);
+    if (random() % 3 == 0) options.mostPerPair = 1 + random() % 3;
+    const std::string expected = ModelOf(input, options);
     ASSERT_EQ(Run(input, options), expected)
         << "round " << round << ", " << options.pairs.size() << " pairs, keep "
-        << options.keepLineEnds << ", -m " << options.matchOnly << ", limit " << options.limit;
+        << options.keepLineEnds << ", -m " << options.matchOnly << ", limit " << options.limit
+        << ", -k " << options.mostPerPair;
+    ASSERT_EQ(counts.replacements, modelCounts.replacements) << "round " << round;
+    ASSERT_EQ(counts.linesChanged, modelCounts.linesChanged) << "round " << round;
   }
 }
 
@@ -190,7 +247,7 @@ TEST_F(LineByLineModel, LinesAroundEveryBufferFill) {
     options.pairs = {{"cat", "dog"}};
     for (bool keep : {false, true}) {
       options.keepLineEnds = keep;
-      ASSERT_EQ(Run(input, options), ModelOutput(input, options)) << length << " " << keep;
+      ASSERT_EQ(Run(input, options), ModelOf(input, options)) << length << " " << keep;
     }
   }
 }
@@ -207,7 +264,7 @@ TEST_F(LineByLineModel, EmptyLastLinesAndLineEndsAtTheVeryEnd) {
         options.keepLineEnds = keep;
         if (pairs > 0) options.pairs = {{"line 2999", "last"}};
         const std::string input = lines + tail;
-        ASSERT_EQ(Run(input, options), ModelOutput(input, options))
+        ASSERT_EQ(Run(input, options), ModelOf(input, options))
             << testing::PrintToString(tail) << " keep " << keep << " pairs " << pairs;
       }
     }

@@ -54,6 +54,8 @@ struct Outcome {
   std::string written;  // standard output or the output file ("<none>": no file)
   std::string inputAfter;
   TextCuts cuts;
+  std::vector<std::uint64_t> replacements;  // per pair
+  std::uint64_t linesChanged = 0;
   std::string failure;  // class and message, empty when the run succeeded
 
   bool operator==(const Outcome&) const = default;
@@ -62,7 +64,83 @@ struct Outcome {
 std::ostream& operator<<(std::ostream& out, const Outcome& o) {
   return out << "written " << testing::PrintToString(o.written) << " input "
              << testing::PrintToString(o.inputAfter) << " cuts " << o.cuts.inFile << "/"
-             << o.cuts.inProcessedText << " failure " << o.failure;
+             << o.cuts.inProcessedText << " replacements " << testing::PrintToString(o.replacements)
+             << " lines changed " << o.linesChanged << " failure " << o.failure;
+}
+
+bool SameByte(char a, char b, CaseMode caseMode) {
+  if (caseMode == CaseMode::Exact) return a == b;
+  return UpperTable[static_cast<unsigned char>(a)] == UpperTable[static_cast<unsigned char>(b)];
+}
+
+// Replace-all the slow way: at each position, compare byte by byte; a match is
+// replaced and the search goes on after it, until `most` are replaced.
+std::string NaiveReplace(std::string_view text, std::string_view search, std::string_view replace,
+                         CaseMode caseMode, std::size_t most, std::uint64_t& count) {
+  std::string result;
+  std::size_t at = 0;
+  while (at < text.size()) {
+    bool match = !search.empty() && count < most && text.size() - at >= search.size();
+    for (std::size_t i = 0; match && i < search.size(); ++i) {
+      match = SameByte(text[at + i], search[i], caseMode);
+    }
+    if (match) {
+      result += replace;
+      at += search.size();
+      ++count;
+    } else {
+      result += text[at++];
+    }
+  }
+  return result;
+}
+
+// The same for an expression, through the expression object's own match loop.
+std::string NaiveRegexReplace(std::string_view text, const std::string& expression,
+                              std::string_view templ, std::size_t most, std::uint64_t& count) {
+  TRegExpr regex;
+  regex.SetExpression(expression);
+  if (most == 0 || !regex.Exec(text)) return std::string(text);
+  std::string result;
+  std::size_t copied = 0;
+  do {
+    const auto start = static_cast<std::size_t>(regex.GroupStart(0) - 1);
+    result.append(text.substr(copied, start - copied));
+    result += regex.ExpandTemplate(templ);
+    copied = start + static_cast<std::size_t>(regex.GroupLength(0));
+  } while (++count < most && regex.ExecNext());
+  result.append(text.substr(copied));
+  return result;
+}
+
+// The lines of a text, ends left out: CR LF, CR or LF end one.
+std::vector<std::string> LinesOf(std::string_view text) {
+  std::vector<std::string> lines;
+  std::string line;
+  bool open = false;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] != '\r' && text[i] != '\n') {
+      line += text[i];
+      open = true;
+      continue;
+    }
+    if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
+    lines.push_back(line);
+    line.clear();
+    open = false;
+  }
+  if (open) lines.push_back(line);
+  return lines;
+}
+
+// Lines that differ from the line at the same place of the other text, or that
+// only one of them has.
+std::uint64_t NaiveLinesChanged(std::string_view before, std::string_view after) {
+  const std::vector<std::string> a = LinesOf(before);
+  const std::vector<std::string> b = LinesOf(after);
+  std::uint64_t changed = std::max(a.size(), b.size()) - std::min(a.size(), b.size());
+  for (std::size_t i = 0; i < std::min(a.size(), b.size()); ++i) changed += a[i] != b[i];
+  return changed;
 }
 
 std::size_t FirstZero(std::string_view text) {
@@ -109,6 +187,9 @@ class WholeFileStreamingTest : public apptest::AppTest {
     for (int i = std::uniform_int_distribution<int>(0, 3)(rng_); i > 0; --i) {
       context.pairs.push_back({RandomPairText(3), RandomPairText(4)});
     }
+    if (Chance(30)) context.mostPerPair = std::uniform_int_distribution<std::size_t>(1, 3)(rng_);
+    context.countLines = Chance(50);
+    context.mustMatch = Chance(20);
     return context;
   }
 
@@ -124,7 +205,7 @@ class WholeFileStreamingTest : public apptest::AppTest {
   // output file kOutput); what it wrote, what it left. The copy's name reads
   // kInput again in failure messages.
   Outcome Run(RunContext context, const std::string& input,
-              const std::function<TextCuts(const RunContext&)>& process) {
+              const std::function<WholeFileResult(const RunContext&)>& process) {
     const std::string inputFile = FreshFile(input);
     const std::string outputFile = folder_ / ("out" + std::to_string(files_));
     context.inputFile = inputFile;
@@ -135,7 +216,10 @@ class WholeFileStreamingTest : public apptest::AppTest {
     if (toStandardOutput) BindTextFile(OutputText(), capture);
     Outcome outcome;
     try {
-      outcome.cuts = process(context);
+      const WholeFileResult result = process(context);
+      outcome.cuts = result.cuts;
+      outcome.replacements = result.replacements;
+      outcome.linesChanged = result.linesChanged;
     } catch (const Exception& failure) {
       outcome.failure = std::string(failure.ClassName()) + ": " + failure.Message();
       for (std::size_t at; (at = outcome.failure.find(inputFile)) != std::string::npos;) {
@@ -189,12 +273,25 @@ class WholeFileStreamingTest : public apptest::AppTest {
     }
     std::string text = JoinLines(list);
     for (const SearchReplacePair& pair : context.pairs) {
+      std::uint64_t count = 0;
       text = context.searchKind == SearchKind::Expression
-                 ? RegexReplace(pair.search, text, pair.replace, ReplacementKind::Template)
-                 : ReplaceAll(text, pair.search, pair.replace, context.caseMode);
+                 ? NaiveRegexReplace(text, pair.search, pair.replace, context.mostPerPair, count)
+                 : NaiveReplace(text, pair.search, pair.replace, context.caseMode,
+                                context.mostPerPair, count);
+      outcome.replacements.push_back(count);
     }
     if (context.dosOutput) text = ToOemText(text);
     outcome.cuts.inProcessedText = FirstZero(text);
+    if (context.countLines) {
+      std::string before = input;
+      if (!context.zeroBytesAllowed && FirstZero(input) != kNotCut) {
+        before.resize(FirstZero(input));
+        if (before.empty()) before = "\n";
+      }
+      // A byte 0 cuts either text; one at the very start leaves one empty line.
+      const std::string after = FirstZero(text) == 0 ? "\n" : text.substr(0, FirstZero(text));
+      outcome.linesChanged = NaiveLinesChanged(before, after);
+    }
     const bool writesInput = context.writeBack || context.outputFile == kInput;
     if (writesInput && outcome.cuts.inFile != kNotCut) {
       outcome.failure = "ERefusal: Error: byte 0 at offset " + std::to_string(outcome.cuts.inFile) +
@@ -202,6 +299,13 @@ class WholeFileStreamingTest : public apptest::AppTest {
                         "\": the rest of the text would be dropped, so the file is not written; "
                         "-0 keeps it";
       outcome.cuts = {};
+      return outcome;
+    }
+    const bool matched = std::any_of(outcome.replacements.begin(), outcome.replacements.end(),
+                                     [](std::uint64_t n) { return n != 0; });
+    // --must-match, nothing matched: no file is written (nor refused).
+    if (context.mustMatch && !matched && !context.WholeFileTarget().empty()) {
+      if (!writesInput) outcome.written = "<none>";
       return outcome;
     }
     SplitIntoLines(list, text);
@@ -225,8 +329,16 @@ class WholeFileStreamingTest : public apptest::AppTest {
   }
 
   // The cuts are reported by a run that ends normally only.
+  // Replacements are counted as the pairs make them; where a byte 0 cut the
+  // processed text, blocks stop passing through the pairs at the cut, so the
+  // counts of a cut text are not compared.
   static Outcome WithoutCutsOnFailure(Outcome outcome) {
-    if (!outcome.failure.empty()) outcome.cuts = {};
+    if (outcome.cuts.inProcessedText != kNotCut) outcome.replacements.clear();
+    if (!outcome.failure.empty()) {
+      outcome.cuts = {};
+      outcome.replacements.clear();
+      outcome.linesChanged = 0;
+    }
     return outcome;
   }
 
@@ -237,7 +349,7 @@ class WholeFileStreamingTest : public apptest::AppTest {
     const Outcome streamed = WithoutCutsOnFailure(Streamed(context, input, maxBlock));
     ASSERT_EQ(streamed, whole);
     if (!context.keepLineEnds || context.unixNewlines) {
-      ASSERT_EQ(whole, ListPath(context, input));
+      ASSERT_EQ(whole, WithoutCutsOnFailure(ListPath(context, input)));
     }
   }
 
@@ -254,6 +366,9 @@ class WholeFileStreamingTest : public apptest::AppTest {
            (context.zeroBytesAllowed ? " -0=" + std::to_string(context.zeroSubstitute) : "") +
            (context.dosOutput ? " -dos" : "") + (context.unixNewlines ? " --unix" : "") +
            (context.keepLineEnds ? " --keep-eol" : "") + (context.writeBack ? " -w" : "") +
+           (context.mostPerPair != kEveryMatch ? " -k=" + std::to_string(context.mostPerPair)
+                                               : "") +
+           (context.mustMatch ? " --must-match" : "") + (context.countLines ? " --stats" : "") +
            " out=" + context.outputFile + " header=" + testing::PrintToString(context.header) +
            " footer=" + testing::PrintToString(context.footer);
   }
@@ -348,7 +463,8 @@ TEST_F(WholeFileStreamingTest, ExpressionsGiveTheWholeReplacementWritten) {
     const std::string input = RandomText(kFileAlphabet, 30);
     SCOPED_TRACE("input " + testing::PrintToString(input) + PairsText(context) +
                  OptionsText(context));
-    ASSERT_EQ(WithoutCutsOnFailure(WholeText(context, input)), ListPath(context, input));
+    ASSERT_EQ(WithoutCutsOnFailure(WholeText(context, input)),
+              WithoutCutsOnFailure(ListPath(context, input)));
   }
 }
 

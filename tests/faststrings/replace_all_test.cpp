@@ -37,21 +37,31 @@ std::size_t NaiveFind(const std::string& source, const std::string& search, Case
 }
 
 // Left to right, no overlap, replacement never rescanned.
-std::string NaiveReplaceAll(const std::string& source, const std::string& search,
-                            const std::string& replace, CaseMode caseMode) {
+// The same for at most `most` matches; count tells how many were replaced.
+std::string NaiveReplaceFirst(const std::string& source, const std::string& search,
+                              const std::string& replace, CaseMode caseMode, std::size_t most,
+                              std::size_t& count) {
+  count = 0;
   if (search.empty()) return source;
   std::string out;
   std::size_t i = 0;
-  while (i + search.size() <= source.size()) {
+  while (i + search.size() <= source.size() && count < most) {
     if (NaiveMatchAt(source, i, search, caseMode)) {
       out += replace;
       i += search.size();
+      ++count;
     } else {
       out += source[i++];
     }
   }
   out.append(source, i);
   return out;
+}
+
+std::string NaiveReplaceAll(const std::string& source, const std::string& search,
+                            const std::string& replace, CaseMode caseMode) {
+  std::size_t count = 0;
+  return NaiveReplaceFirst(source, search, replace, caseMode, kEveryMatch, count);
 }
 
 struct ReplaceCase {
@@ -79,7 +89,7 @@ TEST_P(ReplaceAllCaseTest, GivesExpectedBytes) {
   EXPECT_EQ(changed, replaced);
   const PreparedReplacement prepared(p.search, p.replace, p.caseMode);
   std::string viaPrepared = "stale";
-  EXPECT_EQ(prepared.ReplaceInto(viaPrepared, p.source), replaced);
+  EXPECT_EQ(prepared.ReplaceInto(viaPrepared, p.source) != 0, replaced);
   EXPECT_EQ(replaced ? viaPrepared : p.source, p.expected);
   EXPECT_EQ(prepared.FindIn(p.source) != nullptr, replaced);
 }
@@ -244,6 +254,54 @@ TEST(ReplaceAllTest, RandomAgreesWithNaiveReference) {
       }
     }
   }
+}
+
+// -k: every replace loop stops after `most` matches (across its batches of
+// matches too) and says how many it replaced; the rest of the text stays as it is.
+TEST(ReplaceAllTest, AtMostSoManyMatchesAreReplacedAndCounted) {
+  std::mt19937 random(17);
+  const std::string alphabet = "abAB\r\n";
+  for (int round = 0; round < 6000; ++round) {
+    // Dense texts with many matches cross the loops' batches of 64.
+    std::string source(random() % (round % 10 == 0 ? 600 : 40), ' ');
+    for (char& c : source) c = alphabet[random() % (round % 3 == 0 ? 2 : alphabet.size())];
+    std::string search(1 + random() % 3, ' ');
+    for (char& c : search) c = alphabet[random() % (round % 3 == 0 ? 2 : alphabet.size())];
+    const std::string replace = std::string("xyzw").substr(0, random() % 5);
+    const std::size_t limits[] = {1, 2, 63, 64, 65, 129, kEveryMatch};
+    const std::size_t most = limits[random() % 7];
+    for (CaseMode caseMode : {CaseMode::Exact, CaseMode::Folded}) {
+      std::size_t expectedCount = 0;
+      const std::string expected =
+          NaiveReplaceFirst(source, search, replace, caseMode, most, expectedCount);
+      const std::string trace = "round " + std::to_string(round) + " most " + std::to_string(most);
+      std::string into;
+      ASSERT_EQ(ReplaceAllInto(into, source, search, replace, caseMode, most), expectedCount)
+          << trace;
+      if (expectedCount != 0) ASSERT_EQ(into, expected) << trace;
+      std::string inPlace = source;
+      ASSERT_EQ(ReplaceAllInPlace(inPlace, search, replace, caseMode, most), expectedCount)
+          << trace;
+      ASSERT_EQ(inPlace, expected) << trace;
+      const PreparedReplacement prepared(search, replace, caseMode);
+      std::string viaPrepared;
+      ASSERT_EQ(prepared.ReplaceInto(viaPrepared, source, most), expectedCount) << trace;
+      if (expectedCount != 0) ASSERT_EQ(viaPrepared, expected) << trace;
+    }
+  }
+}
+
+TEST(ReplaceAllTest, InPlaceLoopStopsAtItsLimitAndSaysWhere) {
+  std::string text = "cat cat cat";
+  const PreparedSearch prepared("cat", CaseMode::Exact);
+  char* const base = text.data();
+  const InPlaceProgress progress =
+      ReplaceMatchesInPlace(prepared.scan, base, base + text.size(), "x", 2);
+  EXPECT_EQ(progress.replaced, 2u);
+  // After the second match: "x x" written, the rest (" cat") starts at offset 7.
+  EXPECT_EQ(progress.read - base, 7);
+  EXPECT_EQ(progress.write - base, 3);
+  EXPECT_EQ(std::string(base, progress.write), "x x");
 }
 
 }  // namespace

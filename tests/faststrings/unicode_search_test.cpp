@@ -3,6 +3,8 @@
 // bytes, and the same results as a character-by-character reference.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <random>
 #include <string>
 #include <vector>
@@ -107,9 +109,22 @@ TEST(UnicodeFoldedReplaceTest, LettersMatchTheirCaseFormsOfAnyLength) {
     EXPECT_EQ(ReplaceAll(c.text, c.search, "_", CaseMode::FoldedUnicode), c.expected)
         << testing::PrintToString(c.search) << " in " << testing::PrintToString(c.text);
     std::string inPlace = c.text;
-    EXPECT_EQ(ReplaceAllInPlace(inPlace, c.search, "_", CaseMode::FoldedUnicode),
-              c.expected != c.text);
+    // Each match leaves one "_" (no text holds one of its own).
+    const auto matches =
+        static_cast<std::size_t>(std::count(c.expected.begin(), c.expected.end(), '_'));
+    EXPECT_EQ(ReplaceAllInPlace(inPlace, c.search, "_", CaseMode::FoldedUnicode), matches);
     EXPECT_EQ(inPlace, c.expected);
+    // Told to stop after the first match, the rest stays as it was.
+    std::string first = c.text;
+    EXPECT_EQ(ReplaceAllInPlace(first, c.search, "_", CaseMode::FoldedUnicode, 1),
+              std::min<std::size_t>(matches, 1));
+    if (matches > 0) {
+      const std::size_t at = c.expected.find('_');
+      EXPECT_EQ(first.substr(0, at + 1), c.expected.substr(0, at + 1));
+      // What follows the first match is untouched: replacing in it gives the rest.
+      EXPECT_EQ(ReplaceAll(first.substr(at + 1), c.search, "_", CaseMode::FoldedUnicode),
+                c.expected.substr(at + 1));
+    }
     const PreparedReplacement prepared(c.search, "_", CaseMode::FoldedUnicode);
     std::string output = "old";
     const bool replaced = prepared.ReplaceInto(output, c.text);

@@ -5,6 +5,7 @@
 
 #include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "faststrings/replace_all.h"
@@ -20,13 +21,24 @@ using stream_test::FeedInBlocks;
 
 std::string InBlocks(std::string_view text, std::string_view search, std::string_view replace,
                      CaseMode caseMode, std::size_t blockSize, std::size_t pieceSize,
-                     bool* matched = nullptr) {
+                     bool* matched = nullptr, std::size_t most = kEveryMatch,
+                     std::uint64_t* replaced = nullptr) {
   Collector out;
-  stream::ReplaceStage stage(out, search, replace, caseMode, pieceSize);
+  stream::ReplaceStage stage(out, search, replace, caseMode, pieceSize, most);
   FeedInBlocks(stage, text, blockSize);
   EXPECT_EQ(out.finished, 1);
   if (matched) *matched = stage.Matched();
+  if (replaced) *replaced = stage.Replaced();
   return out.bytes;
+}
+
+// The whole-text replace loop's result and count, for the first `most` matches.
+std::pair<std::string, std::size_t> Whole(std::string_view text, std::string_view search,
+                                          std::string_view replace, CaseMode caseMode,
+                                          std::size_t most) {
+  std::string result;
+  const std::size_t replaced = ReplaceAllInto(result, text, search, replace, caseMode, most);
+  return {replaced == 0 ? std::string(text) : result, replaced};
 }
 
 std::string RandomText(std::mt19937& rng, std::string_view alphabet, std::size_t maxLength) {
@@ -173,6 +185,15 @@ TEST(ReplaceStageTest, UnicodeFoldedRandomTextsInRandomBlocksGiveTheReplaceAllRe
         InBlocks(text, search, replace, CaseMode::FoldedUnicode, blockSize(rng), 1 + round % 5),
         ReplaceAll(text, search, replace, CaseMode::FoldedUnicode))
         << testing::PrintToString(text) << " " << testing::PrintToString(search);
+    // Only the first few matches of the whole text (-k), wherever the seams fall.
+    const std::size_t most = 1 + round % 3;
+    std::uint64_t replaced = 0;
+    const std::string limited = InBlocks(text, search, replace, CaseMode::FoldedUnicode,
+                                         blockSize(rng), 1 + round % 5, nullptr, most, &replaced);
+    const auto [expected, expectedCount] =
+        Whole(text, search, replace, CaseMode::FoldedUnicode, most);
+    ASSERT_EQ(limited, expected) << testing::PrintToString(text) << " " << most;
+    ASSERT_EQ(replaced, expectedCount);
   }
 }
 

@@ -88,4 +88,8 @@ std::string TextForStream(FileHandle stream, std::string_view text) {
   return TerminalSafeText(text, encoding, TabRule::Keep);
 }
 
+bool StandardOutputTakesColour() {
+  return ::isatty(STDOUT_FILENO) == 1 && ColourWanted();
+}
+
 }  // namespace platform

@@ -122,4 +122,14 @@ std::string TextForStream(FileHandle stream, std::string_view text) {
   return TerminalSafeText(text, ConsoleEncoding(), TabRule::Keep);
 }
 
+bool StandardOutputTakesColour() {
+  if (!ColourWanted()) return false;
+  const HANDLE output = ::GetStdHandle(STD_OUTPUT_HANDLE);
+  DWORD mode = 0;
+  if (output == INVALID_HANDLE_VALUE || !::GetConsoleMode(output, &mode)) return false;
+  if ((mode & ENABLE_VIRTUAL_TERMINAL_PROCESSING) != 0) return true;
+  // Consoles older than Windows 10 refuse the mode: no colour there.
+  return ::SetConsoleMode(output, mode | ENABLE_VIRTUAL_TERMINAL_PROCESSING) != 0;
+}
+
 }  // namespace platform

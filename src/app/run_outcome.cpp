@@ -1,0 +1,91 @@
+#include "app/run_outcome.h"
+
+#include <algorithm>
+
+#include "app/file_diff.h"
+#include "platform/console.h"
+#include "platform/files.h"
+#include "platform/process.h"
+#include "text/file_stream.h"
+#include "text/text_stream.h"
+
+namespace {
+
+std::string Counted(std::uint64_t n, std::string_view one, std::string_view many) {
+  return std::to_string(n) + " " + std::string(n == 1 ? one : many);
+}
+
+// A file name may hold bytes a terminal would take for controls.
+std::string NameOnStandardError(const std::string& name) {
+  return platform::TextForStream(platform::StandardError(), name);
+}
+
+// The input as the diff reads it, opened when it is first read: a missing input
+// is the mode's to report, as in a run.
+class InputReadAgain {
+ public:
+  explicit InputReadAgain(const std::string& name) : name_(name) {}
+  std::size_t Read(char* buffer, std::size_t size) {
+    if (!stream_) stream_ = FileStreamOpen(name_);
+    const std::size_t got = stream_->Read(buffer, size);
+    if (stream_->ReadFailure() != 0) throw EReadError("Stream read error");
+    return got;
+  }
+
+ private:
+  const std::string& name_;
+  std::unique_ptr<TFileStream> stream_;
+};
+
+}  // namespace
+
+std::string StatsSummary(const FileOutcome& outcome) {
+  std::string line = NameOnStandardError(outcome.inputFile) + ": " +
+                     Counted(outcome.TotalReplacements(), "replacement", "replacements") + " (";
+  for (std::size_t i = 0; i < outcome.replacements.size(); ++i) {
+    if (i != 0) line += ", ";
+    line += std::to_string(i + 1) + ": " + std::to_string(outcome.replacements[i]);
+  }
+  return line + "), " + Counted(outcome.linesChanged, "line", "lines") + " changed";
+}
+
+std::string StatsTotal(const std::vector<FileOutcome>& outcomes) {
+  std::uint64_t total = 0;
+  for (const FileOutcome& outcome : outcomes) total += outcome.TotalReplacements();
+  const auto matched = std::count_if(outcomes.begin(), outcomes.end(),
+                                     [](const FileOutcome& o) { return o.Matched(); });
+  return Counted(total, "replacement", "replacements") + " in " + std::to_string(matched) + " of " +
+         Counted(outcomes.size(), "file", "files");
+}
+
+void ReportStats(const std::vector<FileOutcome>& outcomes) {
+  std::string text;
+  for (const FileOutcome& outcome : outcomes) text += StatsSummary(outcome) + "\r\n";
+  if (outcomes.size() > 1) text += StatsTotal(outcomes) + "\r\n";
+  platform::WriteStandardError(text);
+}
+
+int ExitCodeFor(bool mustMatch, const std::vector<FileOutcome>& outcomes) {
+  if (!mustMatch) return 0;
+  const bool any = std::any_of(outcomes.begin(), outcomes.end(),
+                               [](const FileOutcome& o) { return o.Matched(); });
+  return any ? 0 : kExitNothingMatched;
+}
+
+FileOutcome PreviewFile(const RunContext& context, const ModeRun& run) {
+  InputReadAgain input(context.inputFile);
+  DiffLook look;
+  look.colour = platform::StandardOutputTakesColour();
+  FileDiff diff(
+      context.InputShownAs(),
+      [&input](char* buffer, std::size_t size) { return input.Read(buffer, size); }, look);
+  RunContext captured = context;
+  captured.capture = [&diff](std::string_view bytes) { diff.Add(bytes); };
+  const FileOutcome outcome = run(captured);
+  // A run that must match and matched nothing writes no file: nothing to show.
+  if (context.mustMatch && !outcome.Matched()) return outcome;
+  WriteTextBytes(OutputText(), diff.Finish());
+  FlushText(OutputText());
+  if (PendingStreamError() != 0) CheckStreamError();
+  return outcome;
+}
