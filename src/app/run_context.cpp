@@ -9,7 +9,8 @@ RunContext RunContextFrom(const TSettings& settings, const TStringList& searches
                           const TStringList& replaces) {
   RunContext context;
   context.inputFile = settings.InputFile;
-  context.outputFile = settings.OutputFile;
+  // "-" as the output is standard output, as no name is.
+  if (settings.OutputFile != kStandardStreamName) context.outputFile = settings.OutputFile;
   context.header = settings.Header;
   context.footer = settings.Footer;
   context.matchExpression = settings.MatchExpression;
@@ -30,4 +31,8 @@ RunContext RunContextFrom(const TSettings& settings, const TStringList& searches
     context.pairs.push_back({searches.Strings(i), replaces.Strings(i)});
   }
   return context;
+}
+
+bool ReadsStandardInput(const RunContext& context) {
+  return context.inputFile == kStandardStreamName;
 }

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "faststrings/fast_strings.h"
+#include "platform/files.h"
 
 struct TSettings;
 class TStringList;
@@ -40,11 +41,24 @@ struct RunContext {
   bool unixNewlines = false;
   bool keepLineEnds = false;  // each output line ends as the input's lines did
   std::vector<SearchReplacePair> pairs;
+  // One file of a run over several: the mode shows no status lines of its own, and
+  // a missing input is raised as a failure (the run goes on with the next file)
+  // instead of ending the process.
+  bool oneOfMany = false;
+  // When valid: what the run would write to standard output goes to this handle
+  // (which the run does not close).
+  platform::FileHandle outputHandle = platform::kInvalidHandle;
 
   // The file whole-file mode writes: the input itself with -w (which wins over
   // -o= and a second file name), otherwise outputFile.
   const std::string& WholeFileTarget() const { return writeBack ? inputFile : outputFile; }
 };
+
+// The name that stands for standard input as an input file, and for standard
+// output as an output file.
+inline constexpr std::string_view kStandardStreamName = "-";
+
+bool ReadsStandardInput(const RunContext& context);
 
 // The context the parsed command line asks for. Pairs are entry i of each list,
 // as far as both lists reach.

@@ -1,11 +1,14 @@
 #include "app/run_program.h"
 
+#include <algorithm>
 #include <exception>
 #include <memory>
 #include <new>
 
 #include "app/command_line_parser.h"
+#include "app/input_set.h"
 #include "app/line_by_line_mode.h"
+#include "app/many_files.h"
 #include "app/run_context.h"
 #include "app/screen_messages.h"
 #include "app/settings.h"
@@ -14,6 +17,8 @@
 #include "console/console.h"
 #include "faststrings/fast_strings.h"
 #include "log/log.h"
+#include "platform/process.h"
+#include "platform/system.h"
 #include "program/program.h"
 #include "regex/regexpr.h"
 #include "runtime/process.h"
@@ -30,20 +35,89 @@ void StartModules() {
   ConsoleStartUp();
 }
 
+// No input named at all: neither a file name, nor names after "--", nor a list.
+bool NoInputNamed() {
+  return Settings.InputFile.empty() && Settings.MoreInputFiles.empty() &&
+         Settings.FilesFrom.empty();
+}
+
 void ShowScreen() {
   if (Settings.Quiet) return;
   ShowBanner();
-  if (Settings.SyntaxRequested || Settings.InputFile.empty()) ShowSyntax();
+  if (Settings.SyntaxRequested || NoInputNamed()) ShowSyntax();
+}
+
+ModeRun SelectedMode() {
+  if (Settings.LineByLine) return RunLineByLine;
+  return RunWholeFile;
+}
+
+// A mistake in how the files are named, found before anything is read: one line
+// on standard error, exit code 1.
+[[noreturn]] void RefuseNames(std::string_view message) {
+  platform::WriteStandardError("Error: " + std::string(message) + "\r\n");
+  EndProcess(1);
+}
+
+void CheckNames(const RunContext& context, const InputRequest& request) {
+  const bool namesStandardInput = std::find(request.names.begin(), request.names.end(),
+                                            kStandardStreamName) != request.names.end();
+  if (namesStandardInput && context.writeBack) {
+    RefuseNames(
+        "standard input (-) cannot be written back; leave out -w to have the result on "
+        "standard output");
+  }
+  if (namesStandardInput && request.listFile == kStandardStreamName) {
+    RefuseNames("standard input (-) cannot be both an input and the list of --files-from=-");
+  }
+  if (Settings.OutputNamedSecond && NamesManyFiles(request)) {
+    RefuseNames(
+        "a second file name (the output) cannot go with several input files; "
+        "-o= collects their outputs in one file");
+  }
+}
+
+// Each file is written back (or, in line-by-line mode, to its own output file)
+// with -w; otherwise the outputs follow each other on standard output or in the
+// -o= file.
+ManyFilesPlan PlanFor(const RunContext& context, std::vector<std::string> files) {
+  ManyFilesPlan plan;
+  plan.files = std::move(files);
+  plan.jobs = Settings.Jobs > 0 ? static_cast<unsigned>(Settings.Jobs) : platform::ProcessorCount();
+  plan.ownTargets = context.writeBack && (!Settings.LineByLine || context.outputFile.empty());
+  if (!plan.ownTargets) plan.collectedFile = context.outputFile;
+  plan.skipBinary = !context.zeroBytesAllowed;
+  return plan;
+}
+
+void ShowOwnOutputFiles(const ManyFilesPlan& plan) {
+  if (!plan.ownTargets || !Settings.LineByLine) return;
+  // As a single run says it, once for all files.
+  WriteAndAdvance("In Line-by-line mode output file must be set!", kStatusColour);
+  WriteAndAdvance("Outputs to: each input's name + .output", kStatusColour);
+}
+
+void RunOverFiles(const RunContext& context, const InputRequest& request) {
+  std::vector<std::string> files = ExpandInputs(request);
+  if (files.empty()) {
+    ShowSyntax();
+    FailWith("File not found: " + (request.names.empty() ? std::string() : request.names.front()));
+  }
+  const ManyFilesPlan plan = PlanFor(context, std::move(files));
+  ShowOwnOutputFiles(plan);
+  if (!RunManyFiles(context, plan, SelectedMode())) EndProcess(1);
 }
 
 void RunSelectedMode() {
   if (Settings.ShowOnly) return;
   const RunContext context = RunContextFrom(Settings, *SearchList, *ReplaceList);
-  if (Settings.LineByLine) {
-    RunLineByLine(context);
-  } else {
-    RunWholeFile(context);
+  const InputRequest request = InputRequestFrom(Settings);
+  CheckNames(context, request);
+  if (NamesManyFiles(request)) {
+    RunOverFiles(context, request);
+    return;
   }
+  SelectedMode()(context);
 }
 
 }  // namespace
@@ -71,7 +145,7 @@ void RunProgram() {
     if (Settings.VersionRequested) ShowVersion();
     // Without an input file only the streaming mode can run (and it reports the
     // missing file).
-    if (Settings.InputFile.empty()) Settings.LineByLine = true;
+    if (NoInputNamed()) Settings.LineByLine = true;
     ShowScreen();
     if (Settings.HelpRequested) ShowHelp();
     RunSelectedMode();

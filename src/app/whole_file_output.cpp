@@ -42,6 +42,23 @@ class StandardOutputTarget : public OutputTarget {
   }
 };
 
+// Standard output's bytes held for a run over several files, emitted in order.
+class HandleTarget : public OutputTarget {
+ public:
+  explicit HandleTarget(platform::FileHandle handle) : handle_(handle) {}
+  void Write(std::string_view bytes) override {
+    std::size_t written = 0;
+    if (platform::WriteBytes(handle_, bytes.data(), bytes.size(), written) != 0 ||
+        written != bytes.size()) {
+      throw EWriteError("Stream write error");
+    }
+  }
+  void Commit() override {}
+
+ private:
+  platform::FileHandle handle_;
+};
+
 class FileTarget : public OutputTarget {
  public:
   explicit FileTarget(const std::string& name) : file_(FileStreamCreate(name)) {}
@@ -110,6 +127,9 @@ class FileTargetWhenChanged : public OutputTarget {
 
 std::unique_ptr<OutputTarget> MakeTarget(const RunContext& context) {
   const std::string& name = context.WholeFileTarget();
+  if (name.empty() && context.outputHandle != platform::kInvalidHandle) {
+    return std::make_unique<HandleTarget>(context.outputHandle);
+  }
   if (name.empty()) return std::make_unique<StandardOutputTarget>();
   if (LineEndsFromInput(context) && ReplacesInput(context)) {
     return std::make_unique<FileTargetWhenChanged>(name);
@@ -141,6 +161,7 @@ std::string OffsetText(std::size_t offset) {
 
 bool ReplacesInput(const RunContext& context) {
   const std::string& target = context.WholeFileTarget();
+  if (ReadsStandardInput(context)) return false;
   return !target.empty() && platform::SameFile(context.inputFile, target);
 }
 

@@ -76,8 +76,9 @@ class MatchResources {
   std::size_t limitsLength_ = static_cast<std::size_t>(-1);
 };
 
+// One set per thread: several files may be searched at once.
 MatchResources& SharedMatchResources() {
-  static MatchResources resources;
+  thread_local MatchResources resources;
   return resources;
 }
 

@@ -41,12 +41,13 @@ const DebugSettings& Debug() {
   return settings;
 }
 
-// The module's process-wide state (see regexpr.h): the policy and the counters.
+// The module's state (see regexpr.h): the policy for the process, the counters per thread.
 EnginePolicy& Policy() {
   static EnginePolicy policy = Debug().policy;
   return policy;
 }
-EngineCounters TheCounters;
+// Per thread, like the cache whose work they count.
+thread_local EngineCounters TheCounters;
 
 bool DebugLogWanted() {
   return Debug().log;
@@ -206,8 +207,10 @@ const std::shared_ptr<const CompiledExpression>& ExpressionCache::Get(std::strin
   return entry->compiled;
 }
 
+// One cache per thread: several files may be searched at once, and a compiled
+// expression's literal scan changes as it searches.
 ExpressionCache& TheExpressionCache() {
-  static ExpressionCache cache;
+  thread_local ExpressionCache cache;
   return cache;
 }
 

@@ -37,7 +37,9 @@ class TFileStream {
  protected:
   friend std::unique_ptr<TFileStream> FileStreamOpen(const std::string&);
   friend std::unique_ptr<TFileStream> FileStreamCreate(const std::string&);
+  friend std::unique_ptr<TFileStream> FileStreamOnStandardInput();
   TFileStream() = default;
+  bool borrowed_ = false;  // a handle the process owns (standard input): never closed
   platform::ReplacementFile file_;
   bool replacing_ = false;
   bool committed_ = false;
@@ -47,6 +49,9 @@ class TFileStream {
 // Opens the file for reading; others may read it meanwhile but not write it.
 // EFOpenError "Cannot open file "%s". %s" when the file cannot be opened.
 std::unique_ptr<TFileStream> FileStreamOpen(const std::string& fileName);
+// Reads standard input as the file (a pipe, a file or a terminal); it stays open.
+// EFOpenError when the process has no standard input.
+std::unique_ptr<TFileStream> FileStreamOnStandardInput();
 // Creates the file (through a replacement beside it, see platform::BeginReplacement);
 // EFCreateError "Cannot create file "%s". %s" when it cannot be created.
 std::unique_ptr<TFileStream> FileStreamCreate(const std::string& fileName);

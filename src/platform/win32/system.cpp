@@ -74,6 +74,10 @@ std::string CurrentFolderPrefix() {
   return ".\\";
 }
 
+std::string_view FolderSeparators() {
+  return "\\/:";
+}
+
 std::string_view NativeLineEnd() {
   return "\r\n";
 }
