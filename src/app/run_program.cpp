@@ -97,9 +97,15 @@ void ShowOwnOutputFiles(const ManyFilesPlan& plan) {
   WriteAndAdvance("Outputs to: each input's name + .output", kStatusColour);
 }
 
+// One name that found nothing is reported as a single run reports a missing file.
+bool OneNameFoundNothing(const InputRequest& request, const std::vector<std::string>& files) {
+  return request.names.size() == 1 && request.listFile.empty() && files.size() == 1 &&
+         files.front() == request.names.front() && !platform::RegularFileExists(files.front());
+}
+
 void RunOverFiles(const RunContext& context, const InputRequest& request) {
   std::vector<std::string> files = ExpandInputs(request);
-  if (files.empty()) {
+  if (files.empty() || OneNameFoundNothing(request, files)) {
     ShowSyntax();
     FailWith("File not found: " + (request.names.empty() ? std::string() : request.names.front()));
   }
