@@ -48,6 +48,17 @@ std::string ReportOfCurrentFailure() {
   }
 }
 
+// The one progress row, in place on the terminal while the files are processed.
+void ShowProgress(std::size_t number, std::size_t count) {
+  WriteInPlace("Processing file " + IntToDecimal(static_cast<std::int64_t>(number)) + " of " +
+                   IntToDecimal(static_cast<std::int64_t>(count)),
+               kStatusColour);
+}
+
+void ClearProgress() {
+  WriteInPlace("", kStatusColour);
+}
+
 // A file whose start cannot be read is left to its run, which reports it.
 bool FileLooksBinary(const std::string& name) {
   try {
@@ -215,7 +226,6 @@ void ManyFilesRun::WriteOut(std::size_t index, CollectedOutput* collected) {
   }
   if (result.messages.empty()) return;
   if (collected != nullptr) FlushText(OutputText());
-  platform::ConsoleFinishRow();
   platform::WriteStandardError(result.messages);
 }
 
@@ -236,13 +246,14 @@ bool ManyFilesRun::Run() {
   try {
     for (std::size_t i = 0; i < threads; ++i) workers.emplace_back([this] { Work(); });
     for (std::size_t index = 0; index < count; ++index) {
-      WriteInPlace("Processing file " + IntToDecimal(static_cast<std::int64_t>(index + 1)) +
-                       " of " + IntToDecimal(static_cast<std::int64_t>(count)),
-                   kStatusColour);
+      ShowProgress(index + 1, count);
       {
         std::unique_lock lock(mutex_);
         changed_.wait(lock, [&] { return results_[index].done; });
       }
+      // The file's output and messages go where the row was (standard output may be
+      // the same terminal).
+      ClearProgress();
       WriteOut(index, collected.get());
       allWell = allWell && !results_[index].failed;
       {
@@ -251,7 +262,6 @@ bool ManyFilesRun::Run() {
       }
       changed_.notify_all();
     }
-    platform::ConsoleFinishRow();
     // Not one file came through: the collected file stays as it was.
     const bool anyWell = std::any_of(results_.begin(), results_.end(),
                                      [](const FileResult& result) { return !result.failed; });

@@ -35,6 +35,11 @@ void StartModules() {
   ConsoleStartUp();
 }
 
+// Files processed at once, at most: more threads than that only wait for the
+// disk, and each file being written holds one of the few slots that an
+// interruption's clean-up knows.
+constexpr unsigned kMostJobs = 64;
+
 // No input named at all: neither a file name, nor names after "--", nor a list.
 bool NoInputNamed() {
   return Settings.InputFile.empty() && Settings.MoreInputFiles.empty() &&
@@ -83,7 +88,9 @@ void CheckNames(const RunContext& context, const InputRequest& request) {
 ManyFilesPlan PlanFor(const RunContext& context, std::vector<std::string> files) {
   ManyFilesPlan plan;
   plan.files = std::move(files);
-  plan.jobs = Settings.Jobs > 0 ? static_cast<unsigned>(Settings.Jobs) : platform::ProcessorCount();
+  plan.jobs = std::min(
+      Settings.Jobs > 0 ? static_cast<unsigned>(Settings.Jobs) : platform::ProcessorCount(),
+      kMostJobs);
   plan.ownTargets = context.writeBack && (!Settings.LineByLine || context.outputFile.empty());
   if (!plan.ownTargets) plan.collectedFile = context.outputFile;
   plan.skipBinary = !context.zeroBytesAllowed;

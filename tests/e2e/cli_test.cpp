@@ -61,6 +61,18 @@ std::string HelpPage() {
       "",
       "--keep-eol\tkeep the input's own line ends (LF, CR LF or CR); --unix wins",
       "--version\tshow the version and the regular-expression engines, then stop",
+      "-\tas input: standard input; as output (or -o=-): standard output; ./- is a file "
+      "(e.g. ls | quorve a=b -)",
+      "*, ?\tin an input name: each matching file of its folder, in name order (e.g. "
+      "quorve -w a=b \"*.txt\")",
+      "--\tevery argument after it is an input file name (e.g. quorve -w a=b -- x=y.txt "
+      "b.txt)",
+      "--files-from=list\tinput file names from the list, one a line, - for standard input "
+      "(e.g. find . -name \"*.c\" | quorve -w a=b --files-from=-)",
+      "--recursive\ta folder name or wildcard takes in every folder below too, not those "
+      "starting with . (e.g. quorve -w --recursive a=b src)",
+      "--jobs=n\tfiles processed at once, default one per processor (e.g. --jobs=1); a binary "
+      "file (byte 0 in its first 64 KiB) is skipped unless -0",
   };
   std::string page;
   for (const auto& line : lines) page += line + kCrLf;
