@@ -187,6 +187,12 @@ void ParseArguments(const std::vector<std::string>& arguments) {
     // An empty argument names no file.
     if (!argument->empty()) Settings.MoreInputFiles.push_back(FullPathOrEmpty(*argument));
   }
+  // With no file name before it, the first name after "--" is the input, as a
+  // name before it would be.
+  if (Settings.InputFile.empty() && !Settings.MoreInputFiles.empty()) {
+    Settings.InputFile = Settings.MoreInputFiles.front();
+    Settings.MoreInputFiles.erase(Settings.MoreInputFiles.begin());
+  }
 }
 
 void ParseCommandLine() {

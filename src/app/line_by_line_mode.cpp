@@ -193,6 +193,7 @@ void LineByLineRun::OpenOutput() {
   replacesInput_ = platform::SameFile(context_.inputFile, outputFile_);
   const platform::ErrorCode code = platform::BeginReplacement(outputFile_, replacement_);
   if (code != 0) throw EFCreateError(FailureText("Cannot create file", outputFile_, code));
+  replacement_.folderFlushedLater = context_.folderFlushLeftToCaller;
   replacing_ = true;
   output_ = &fileOutput_;
   BindTextHandle(fileOutput_, replacement_.handle);  // the new file may have no name

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <condition_variable>
 #include <cstring>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <new>
@@ -13,6 +14,7 @@
 #include "console/console.h"
 #include "platform/console.h"
 #include "platform/process.h"
+#include "platform/system.h"
 #include "runtime/process.h"
 #include "text/conversions.h"
 #include "text/file_stream.h"
@@ -125,6 +127,7 @@ class ManyFilesRun {
   void WriteOut(std::size_t index, CollectedOutput* collected);
   void CopyHeldOutput(platform::FileHandle held, CollectedOutput& collected);
   void Stop();
+  void FlushFolders();
 
   const RunContext& base_;
   const ManyFilesPlan& plan_;
@@ -171,6 +174,8 @@ void ManyFilesRun::RunOne(std::size_t index, FileResult& result) {
                         "\" (a byte 0 in its first 64 KiB; -0 takes it as text)\r\n";
       return;
     }
+    // Each folder is flushed once, after its files.
+    context.folderFlushLeftToCaller = plan_.ownTargets;
     if (!plan_.ownTargets) {
       context.outputFile.clear();
       context.writeBack = false;
@@ -229,6 +234,18 @@ void ManyFilesRun::WriteOut(std::size_t index, CollectedOutput* collected) {
   platform::WriteStandardError(result.messages);
 }
 
+// The renames of the files written back (or beside their inputs) made durable,
+// one flush per folder.
+void ManyFilesRun::FlushFolders() {
+  if (!plan_.ownTargets) return;
+  std::map<std::string, const std::string*> fileOfFolder;
+  for (const std::string& file : plan_.files) {
+    const std::size_t end = file.find_last_of(platform::FolderSeparators());
+    fileOfFolder.emplace(end == std::string::npos ? std::string() : file.substr(0, end), &file);
+  }
+  for (const auto& [folder, file] : fileOfFolder) platform::FlushFolderOf(*file);
+}
+
 void ManyFilesRun::Stop() {
   const std::lock_guard lock(mutex_);
   stopping_ = true;
@@ -270,9 +287,11 @@ bool ManyFilesRun::Run() {
     Stop();
     changed_.notify_all();
     for (std::thread& worker : workers) worker.join();
+    FlushFolders();
     throw;
   }
   for (std::thread& worker : workers) worker.join();
+  FlushFolders();
   return allWell;
 }
 

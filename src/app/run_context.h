@@ -48,6 +48,9 @@ struct RunContext {
   // When valid: what the run would write to standard output goes to this handle
   // (which the run does not close).
   platform::FileHandle outputHandle = platform::kInvalidHandle;
+  // A file written through a replacement leaves the flush of its folder to the
+  // caller, which flushes each folder once for many files.
+  bool folderFlushLeftToCaller = false;
 
   // The file whole-file mode writes: the input itself with -w (which wins over
   // -o= and a second file name), otherwise outputFile.

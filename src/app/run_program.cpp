@@ -40,6 +40,16 @@ void StartModules() {
 // interruption's clean-up knows.
 constexpr unsigned kMostJobs = 64;
 
+// A run that writes each file spends most of its time waiting for the disk to
+// take the new file (it is flushed before it takes the old one's place), so it
+// runs more files at once than there are processors.
+constexpr unsigned kWritingJobsPerProcessor = 4;
+
+unsigned DefaultJobs(bool writesEachFile) {
+  const unsigned processors = platform::ProcessorCount();
+  return writesEachFile ? processors * kWritingJobsPerProcessor : processors;
+}
+
 // No input named at all: neither a file name, nor names after "--", nor a list.
 bool NoInputNamed() {
   return Settings.InputFile.empty() && Settings.MoreInputFiles.empty() &&
@@ -88,10 +98,10 @@ void CheckNames(const RunContext& context, const InputRequest& request) {
 ManyFilesPlan PlanFor(const RunContext& context, std::vector<std::string> files) {
   ManyFilesPlan plan;
   plan.files = std::move(files);
-  plan.jobs = std::min(
-      Settings.Jobs > 0 ? static_cast<unsigned>(Settings.Jobs) : platform::ProcessorCount(),
-      kMostJobs);
   plan.ownTargets = context.writeBack && (!Settings.LineByLine || context.outputFile.empty());
+  plan.jobs = std::min(
+      Settings.Jobs > 0 ? static_cast<unsigned>(Settings.Jobs) : DefaultJobs(plan.ownTargets),
+      kMostJobs);
   if (!plan.ownTargets) plan.collectedFile = context.outputFile;
   plan.skipBinary = !context.zeroBytesAllowed;
   return plan;

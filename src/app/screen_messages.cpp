@@ -133,8 +133,8 @@ const std::vector<std::string>& HelpPageLines() {
       "(e.g. find . -name \"*.c\" | quorve -w a=b --files-from=-)",
       "--recursive\ta folder name or wildcard takes in every folder below too, not those "
       "starting with . (e.g. quorve -w --recursive a=b src)",
-      "--jobs=n\tfiles processed at once, default one per processor (e.g. --jobs=1); a binary "
-      "file (byte 0 in its first 64 KiB) is skipped unless -0",
+      "--jobs=n\tfiles processed at once, default one per processor, four with -w (e.g. "
+      "--jobs=1); a binary file (byte 0 in its first 64 KiB) is skipped unless -0",
   };
   return kLines;
 }

@@ -59,9 +59,17 @@ class HandleTarget : public OutputTarget {
   platform::FileHandle handle_;
 };
 
+// A new file for the target, its folder's flush left to the caller when asked.
+std::unique_ptr<TFileStream> CreateTarget(const std::string& name, bool folderFlushLeftToCaller) {
+  std::unique_ptr<TFileStream> file = FileStreamCreate(name);
+  if (folderFlushLeftToCaller) file->LeaveFolderFlushToCaller();
+  return file;
+}
+
 class FileTarget : public OutputTarget {
  public:
-  explicit FileTarget(const std::string& name) : file_(FileStreamCreate(name)) {}
+  FileTarget(const std::string& name, bool folderFlushLeftToCaller)
+      : file_(CreateTarget(name, folderFlushLeftToCaller)) {}
   void Write(std::string_view bytes) override { WriteAll(*file_, bytes); }
   void Commit() override { file_->Commit(); }
 
@@ -75,8 +83,10 @@ class FileTarget : public OutputTarget {
 // input. A result equal to the input leaves the file as it was.
 class FileTargetWhenChanged : public OutputTarget {
  public:
-  explicit FileTargetWhenChanged(const std::string& name)
-      : name_(name), original_(FileStreamOpen(name)) {}
+  FileTargetWhenChanged(const std::string& name, bool folderFlushLeftToCaller)
+      : name_(name),
+        original_(FileStreamOpen(name)),
+        folderFlushLeftToCaller_(folderFlushLeftToCaller) {}
 
   void Write(std::string_view bytes) override {
     if (!replacement_ && !SameAsOriginal(bytes)) BeginReplacement();
@@ -106,7 +116,7 @@ class FileTargetWhenChanged : public OutputTarget {
   }
 
   void BeginReplacement() {
-    replacement_ = FileStreamCreate(name_);
+    replacement_ = CreateTarget(name_, folderFlushLeftToCaller_);
     original_->SeekTo(0);
     for (std::uint64_t left = same_; left > 0;) {
       const auto piece = static_cast<std::size_t>(std::min<std::uint64_t>(left, kComparePiece));
@@ -121,6 +131,7 @@ class FileTargetWhenChanged : public OutputTarget {
   const std::string name_;
   std::unique_ptr<TFileStream> original_;
   std::unique_ptr<TFileStream> replacement_;
+  const bool folderFlushLeftToCaller_;
   std::uint64_t same_ = 0;  // bytes of the result equal to the input's so far
   std::string scratch_;
 };
@@ -132,9 +143,9 @@ std::unique_ptr<OutputTarget> MakeTarget(const RunContext& context) {
   }
   if (name.empty()) return std::make_unique<StandardOutputTarget>();
   if (LineEndsFromInput(context) && ReplacesInput(context)) {
-    return std::make_unique<FileTargetWhenChanged>(name);
+    return std::make_unique<FileTargetWhenChanged>(name, context.folderFlushLeftToCaller);
   }
-  return std::make_unique<FileTarget>(name);
+  return std::make_unique<FileTarget>(name, context.folderFlushLeftToCaller);
 }
 
 // A byte 0 can reach the processed text only through a pair's replacement, an

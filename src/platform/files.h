@@ -111,10 +111,17 @@ struct ReplacementFile {
   std::string keptBackup;              // after a failed commit: a backup that still holds the
                                        // original, which could not be put back
   int cleanupSlot = -1;                // the new file's name is removed on an interruption
+  // Set after the begin: the rename is made durable by the caller's FlushFolderOf,
+  // once for many files of one folder, instead of at the commit.
+  bool folderFlushedLater = false;
 };
 ErrorCode BeginReplacement(const std::string& target, ReplacementFile& file);
 ErrorCode CommitReplacement(ReplacementFile& file);  // flushes, then replaces; closes
 void AbandonReplacement(ReplacementFile& file);      // closes and removes the new file
+
+// Makes a new name in the path's folder durable (POSIX: a flush of the folder;
+// Windows makes the rename durable itself).
+void FlushFolderOf(const std::string& path);
 
 // Makes the bytes written through the handle durable (fsync, FlushFileBuffers).
 ErrorCode FlushToDisk(FileHandle handle);

@@ -31,6 +31,9 @@ class TFileStream {
   // Makes the written bytes the file's content (a replacement is renamed over its
   // target); without it the destructor throws the bytes away. Raises on failure.
   void Commit();
+  // A replacement's rename is made durable by the caller (platform::FlushFolderOf),
+  // once for the files of a folder, rather than by Commit.
+  void LeaveFolderFlushToCaller() { file_.folderFlushedLater = true; }
   // Code of the last failed read, 0 when none failed.
   platform::ErrorCode ReadFailure() const { return readFailure_; }
 

@@ -136,6 +136,17 @@ TEST_F(ParserTest, EverythingAfterTheEndOfOptionsIsAnInputName) {
   EXPECT_TRUE(Settings.OutputFile.empty());
 }
 
+TEST_F(ParserTest, WithoutANameBeforeTheEndOfOptionsTheFirstAfterItIsTheInput) {
+  ScratchFolder folder;
+  ParseArguments({"a=b", "--", "one.txt"});
+  EXPECT_EQ(Settings.InputFile, folder / "one.txt");
+  EXPECT_TRUE(Settings.MoreInputFiles.empty());
+  Settings = TSettings{};
+  ParseArguments({"--", "-", "two.txt"});
+  EXPECT_EQ(Settings.InputFile, "-");
+  EXPECT_EQ(Settings.MoreInputFiles, (std::vector<std::string>{folder / "two.txt"}));
+}
+
 TEST_F(ParserTest, ManyFileOptions) {
   ScratchFolder folder;
   struct Case {

@@ -71,8 +71,8 @@ std::string HelpPage() {
       "(e.g. find . -name \"*.c\" | quorve -w a=b --files-from=-)",
       "--recursive\ta folder name or wildcard takes in every folder below too, not those "
       "starting with . (e.g. quorve -w --recursive a=b src)",
-      "--jobs=n\tfiles processed at once, default one per processor (e.g. --jobs=1); a binary "
-      "file (byte 0 in its first 64 KiB) is skipped unless -0",
+      "--jobs=n\tfiles processed at once, default one per processor, four with -w (e.g. "
+      "--jobs=1); a binary file (byte 0 in its first 64 KiB) is skipped unless -0",
   };
   std::string page;
   for (const auto& line : lines) page += line + kCrLf;
