@@ -15,6 +15,7 @@
 #include "platform/console.h"
 #include "platform/process.h"
 #include "platform/system.h"
+#include "regex/regexpr.h"
 #include "runtime/process.h"
 #include "text/conversions.h"
 #include "text/file_stream.h"
@@ -161,6 +162,7 @@ void ManyFilesRun::Work() {
     }
     changed_.notify_all();
   }
+  RegExprThreadEnd();
 }
 
 void ManyFilesRun::RunOne(std::size_t index, FileResult& result) {

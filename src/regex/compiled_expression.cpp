@@ -208,10 +208,22 @@ const std::shared_ptr<const CompiledExpression>& ExpressionCache::Get(std::strin
 }
 
 // One cache per thread: several files may be searched at once, and a compiled
-// expression's literal scan changes as it searches.
+// expression's literal scan changes as it searches. Held through a plain pointer
+// that the thread lets go in ReleaseThreadCache: a thread-local object with a
+// destructor is not safe at thread exit in every C++ run-time (the Windows
+// build's frees it after the thread's storage is gone).
+namespace {
+thread_local ExpressionCache* ThreadCache = nullptr;
+}  // namespace
+
 ExpressionCache& TheExpressionCache() {
-  thread_local ExpressionCache cache;
-  return cache;
+  if (ThreadCache == nullptr) ThreadCache = new ExpressionCache();
+  return *ThreadCache;
+}
+
+void ReleaseThreadCache() {
+  delete ThreadCache;
+  ThreadCache = nullptr;
 }
 
 }  // namespace regex_engine
