@@ -85,7 +85,9 @@ void CheckNames(const RunContext& context, const InputRequest& request) {
   if (namesStandardInput && request.listFile == kStandardStreamName) {
     RefuseNames("standard input (-) cannot be both an input and the list of --files-from=-");
   }
-  if (Settings.OutputNamedSecond && NamesManyFiles(request)) {
+  // "-" as the second name is standard output, where the outputs go anyway.
+  if (Settings.OutputNamedSecond && Settings.OutputFile != kStandardStreamName &&
+      NamesManyFiles(request)) {
     RefuseNames(
         "a second file name (the output) cannot go with several input files; "
         "-o= collects their outputs in one file");
