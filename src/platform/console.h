@@ -5,8 +5,8 @@
 #include <string>
 #include <string_view>
 
-#include "platform/colour_choice.h"  // ColourWanted(): whether anything shown may be coloured
 #include "platform/files.h"
+#include "platform/colour_choice.h"  // ColourWanted(): whether anything shown may be coloured
 
 namespace platform {
 
