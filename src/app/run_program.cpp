@@ -119,7 +119,8 @@ void ShowOwnOutputFiles(const ManyFilesPlan& plan) {
 // One name that found nothing is reported as a single run reports a missing file.
 bool OneNameFoundNothing(const InputRequest& request, const std::vector<std::string>& files) {
   return request.names.size() == 1 && request.listFile.empty() && files.size() == 1 &&
-         files.front() == request.names.front() && !platform::RegularFileExists(files.front());
+         files.front() == request.names.front() && files.front() != kStandardStreamName &&
+         !platform::RegularFileExists(files.front());
 }
 
 void RunOverFiles(const RunContext& context, const InputRequest& request) {

@@ -123,6 +123,13 @@ TEST_F(ManyFilesTest, APipelineWorksAsANewUserTriesIt) {
   EXPECT_EQ(result.exitCode, 0);
   EXPECT_EQ(result.out, "my dog\r\n\r\n");
   EXPECT_EQ(result.err, "");
+  // Standard input stays standard input in a run that may name several files.
+  const e2e::RunResult recursive = RunWithInput({"--recursive", "cat=dog", "-"}, "my cat\n");
+  EXPECT_EQ(recursive.exitCode, 0);
+  EXPECT_EQ(recursive.out, "my dog\r\n\r\n");
+  const e2e::RunResult afterEnd = RunWithInput({"-l", "cat=dog", "--", "-"}, "my cat\n");
+  EXPECT_EQ(afterEnd.exitCode, 0);
+  EXPECT_EQ(afterEnd.out, "my dog\r\n\r\n");
 }
 
 // "-" as the output (second name or -o=) is standard output; an output file of
