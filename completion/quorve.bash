@@ -5,9 +5,9 @@
 _quorve_flags='-c -q -l -r -m -w -s -0 -v -dos -ps-sv -fixbtm -?
   --case_sensitive --quiet --line-by-line --regexp --match --write --show --zero
   --verbose --unix --unixformat --keep-eol --ps-text-svensk --help --version --diff --stats
-  --must-match'
+  --must-match --recursive'
 _quorve_value_options='-h= -f= -o= -m= -n= -k= -0= --header= --footer= --out=
-  --match= --number-of-lines= --occurrance= --occurrence= --zero='
+  --match= --number-of-lines= --occurrance= --occurrence= --zero= --files-from= --jobs='
 
 _quorve() {
   # The word as typed: readline cuts words at "=", quorve does not.
@@ -18,9 +18,10 @@ _quorve() {
   COMPREPLY=()
   case $word in
     -*=* | /*=*)
-      # A value: a file name, but not for -n=, -k=, -0= and -m= (numbers, an expression).
+      # A value: a file name, but not for -n=, -k=, -0=, -m= and --jobs= (numbers, an
+      # expression).
       case ${word%%=*} in
-        -n | -k | -0 | -m | --number-of-lines | --occurrance | --zero | --match) return ;;
+        -n | -k | -0 | -m | --number-of-lines | --occurrance | --zero | --match | --jobs) return ;;
       esac
       compopt -o filenames 2>/dev/null
       mapfile -t COMPREPLY < <(compgen -f -- "$cur")

@@ -1,5 +1,6 @@
 #include "app/command_line_parser.h"
 
+#include <algorithm>
 #include <cstdint>
 
 #include "app/pair_decoding.h"
@@ -36,6 +37,11 @@ constexpr std::string_view kVersionAliases = "|--version|";
 constexpr std::string_view kDiffAliases = "|--diff|";
 constexpr std::string_view kStatsAliases = "|--stats|";
 constexpr std::string_view kMustMatchAliases = "|--must-match|";
+constexpr std::string_view kFilesFromAliases = "|--files-from|";
+constexpr std::string_view kJobsAliases = "|--jobs|";
+constexpr std::string_view kRecursiveAliases = "|--recursive|";
+// Every argument after it is an input file name.
+constexpr std::string_view kEndOfOptions = "--";
 
 void AppendRawPair(std::string search, std::string replace) {
   SearchList->Add(std::move(search));
@@ -52,9 +58,11 @@ void ApplyZeroValue(std::string_view value) {
   if (parsed >= 0) Settings.ZeroSubstitute = static_cast<unsigned char>(parsed & 0xFF);
 }
 
-// An empty value names no file (rather than the current folder).
+// An empty value names no file (rather than the current folder); "-" names a
+// standard stream (a file of that name is reached as "./-").
 std::string FullPathOrEmpty(std::string_view name) {
   if (name.empty()) return std::string();
+  if (name == "-") return std::string(name);
   return platform::FullPathOf(name);
 }
 
@@ -78,6 +86,10 @@ void ParseValueArgument(std::string_view argument, std::size_t equalsAt) {
     Settings.OutputFile = FullPathOrEmpty(value);
   } else if (MatchesAlias(kZeroAliases, key)) {
     ApplyZeroValue(value);
+  } else if (MatchesAlias(kFilesFromAliases, key)) {
+    Settings.FilesFrom = FullPathOrEmpty(value);
+  } else if (MatchesAlias(kJobsAliases, key)) {
+    Settings.Jobs = std::max<std::int32_t>(ParseIntOr(value, 0), 0);
   } else {
     AddPair(key, value);
   }
@@ -89,6 +101,7 @@ void TakeFileName(std::string_view argument) {
     Settings.InputName = argument;
   } else if (Settings.OutputFile.empty()) {
     Settings.OutputFile = FullPathOrEmpty(argument);
+    Settings.OutputNamedSecond = true;
   } else {
     ShowHelp();
   }
@@ -135,6 +148,8 @@ void ParseFlagArgument(std::string_view argument) {
     Settings.Stats = true;
   } else if (MatchesAlias(kMustMatchAliases, argument)) {
     Settings.MustMatch = true;
+  } else if (MatchesAlias(kRecursiveAliases, argument)) {
+    Settings.Recursive = true;
   } else {
     TakeFileName(argument);
   }
@@ -173,7 +188,21 @@ void AppendFixPairs() {
 }
 
 void ParseArguments(const std::vector<std::string>& arguments) {
-  for (const std::string& argument : arguments) ParseArgument(argument);
+  auto argument = arguments.begin();
+  for (; argument != arguments.end() && *argument != kEndOfOptions; ++argument) {
+    ParseArgument(*argument);
+  }
+  if (argument == arguments.end()) return;
+  for (++argument; argument != arguments.end(); ++argument) {
+    // An empty argument names no file.
+    if (!argument->empty()) Settings.MoreInputFiles.push_back(FullPathOrEmpty(*argument));
+  }
+  // With no file name before it, the first name after "--" is the input, as a
+  // name before it would be.
+  if (Settings.InputFile.empty() && !Settings.MoreInputFiles.empty()) {
+    Settings.InputFile = Settings.MoreInputFiles.front();
+    Settings.MoreInputFiles.erase(Settings.MoreInputFiles.begin());
+  }
 }
 
 void ParseCommandLine() {

@@ -23,6 +23,7 @@
 #include <utility>
 #include <vector>
 
+#include "app/run_input.h"
 #include "app/screen_messages.h"
 #include "base/exceptions.h"
 #include "console/console.h"
@@ -128,7 +129,8 @@ class LineByLineRun {
   std::vector<MatchAhead> matchesAhead_;
   bool passesUnchangedLines_ = false;  // lines no pair changes need no per-line steps
 
-  TextStream* input_ = nullptr;
+  TextStream* input_ = nullptr;   // ownInput_, once opened
+  TextStream ownInput_;           // the file, or standard input for "-"
   TextStream* output_ = nullptr;  // standard output or fileOutput_
   TextStream fileOutput_;         // writes the new file behind replacement_
   platform::ReplacementFile replacement_;
@@ -163,8 +165,10 @@ FileOutcome LineByLineRun::Outcome() const {
 
 // A file that exists but cannot be opened is a failure, not an empty input.
 void LineByLineRun::OpenInput() {
-  input_ = &InputText();
-  BindTextFile(*input_, context_.inputFile);
+  input_ = &ownInput_;
+  // No name: standard input.
+  ownInput_.role = TextStreamRole::Input;
+  BindTextFile(*input_, ReadsStandardInput(context_) ? std::string() : context_.inputFile);
   PendingStreamErrorSetAside earlierFailure;
   OpenTextRead(*input_);
   if (input_->mode == TextStreamMode::Reading) return;
@@ -182,7 +186,9 @@ void LineByLineRun::ChooseOutputFile() {
   if (context_.capture) return;  // nothing is written
   outputFile_ = OutputFileOf(context_);
   if (outputFile_ == context_.outputFile) return;
-  // Shown also under -q: the user asked to overwrite and gets another file.
+  // Shown also under -q: the user asked to overwrite and gets another file. A run
+  // over several files says so once for all.
+  if (context_.oneOfMany) return;
   WriteAndAdvance("In Line-by-line mode output file must be set!", kStatusColour);
   WriteAndAdvance("Outputs to: " + outputFile_, kStatusColour);
 }
@@ -191,6 +197,12 @@ void LineByLineRun::ChooseOutputFile() {
 // perhaps) stays as it is until the run has gone through.
 void LineByLineRun::OpenOutput() {
   if (context_.capture) return;
+  if (outputFile_.empty() && context_.outputHandle != platform::kInvalidHandle) {
+    output_ = &fileOutput_;
+    BindTextHandle(fileOutput_, context_.outputHandle);
+    OpenTextWrite(fileOutput_);
+    return;
+  }
   if (outputFile_.empty()) {
     output_ = &OutputText();
     return;
@@ -198,6 +210,7 @@ void LineByLineRun::OpenOutput() {
   replacesInput_ = platform::SameFile(context_.inputFile, outputFile_);
   const platform::ErrorCode code = platform::BeginReplacement(outputFile_, replacement_);
   if (code != 0) throw EFCreateError(FailureText("Cannot create file", outputFile_, code));
+  replacement_.folderFlushedLater = context_.folderFlushLeftToCaller;
   replacing_ = true;
   output_ = &fileOutput_;
   BindTextHandle(fileOutput_, replacement_.handle);  // the new file may have no name
@@ -270,6 +283,8 @@ void LineByLineRun::WriteFooter() {
 }
 
 void LineByLineRun::ShowProgress(std::int64_t linesRead, std::int64_t iteration) {
+  // A run over several files shows its own progress line.
+  if (context_.oneOfMany) return;
   PumpMessages();
   WriteInPlace("Processing line: #" + IntToDecimal(linesRead) + "(" + IntToDecimal(iteration) + ")",
                kStatusColour);
@@ -494,7 +509,7 @@ void LineByLineRun::Finish() {
 // a code that closing leaves behind.
 void LineByLineRun::CleanUpAfterFailure() noexcept {
   const PendingStreamErrorSetAside failureInFlight;
-  CloseText(InputText());
+  CloseText(ownInput_);
   if (!replacing_) return;
   replacing_ = false;
   platform::AbandonReplacement(replacement_);
@@ -503,11 +518,8 @@ void LineByLineRun::CleanUpAfterFailure() noexcept {
 }  // namespace
 
 FileOutcome RunLineByLine(const RunContext& context) {
-  if (context.inputFile.empty() || !platform::RegularFileExists(context.inputFile)) {
-    ShowSyntax();
-    FailWith("File not found: " + context.inputFile);
-  }
-  if (!context.quiet) WriteAndAdvance(context.inputFile, kStatusColour);
+  CheckInputFound(context);
+  if (!context.quiet && !context.oneOfMany) WriteAndAdvance(context.inputFile, kStatusColour);
 
   // Held from before the input is read until the output file is in place.
   const std::string outputFile = context.capture ? std::string() : OutputFileOf(context);

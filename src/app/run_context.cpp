@@ -23,7 +23,8 @@ RunContext RunContextFrom(const TSettings& settings, const TStringList& searches
   RunContext context;
   context.inputFile = settings.InputFile;
   context.inputName = settings.InputName;
-  context.outputFile = settings.OutputFile;
+  // "-" as the output is standard output, as no name is.
+  if (settings.OutputFile != kStandardStreamName) context.outputFile = settings.OutputFile;
   context.header = settings.Header;
   context.footer = settings.Footer;
   context.matchExpression = settings.MatchExpression;
@@ -52,4 +53,8 @@ RunContext RunContextFrom(const TSettings& settings, const TStringList& searches
 
 std::uint64_t FileOutcome::TotalReplacements() const {
   return std::accumulate(replacements.begin(), replacements.end(), std::uint64_t{0});
+}
+
+bool ReadsStandardInput(const RunContext& context) {
+  return context.inputFile == kStandardStreamName;
 }

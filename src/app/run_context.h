@@ -12,6 +12,7 @@
 
 #include "faststrings/fast_strings.h"
 #include "faststrings/replace_all.h"
+#include "platform/files.h"
 
 struct TSettings;
 class TStringList;
@@ -54,6 +55,16 @@ struct RunContext {
   // and nothing is written anywhere; empty for an ordinary run.
   std::function<void(std::string_view)> capture;
   std::vector<SearchReplacePair> pairs;
+  // One file of a run over several: the mode shows no status lines of its own, and
+  // a missing input is raised as a failure (the run goes on with the next file)
+  // instead of ending the process.
+  bool oneOfMany = false;
+  // When valid: what the run would write to standard output goes to this handle
+  // (which the run does not close).
+  platform::FileHandle outputHandle = platform::kInvalidHandle;
+  // A file written through a replacement leaves the flush of its folder to the
+  // caller, which flushes each folder once for many files.
+  bool folderFlushLeftToCaller = false;
 
   // The file whole-file mode writes: the input itself with -w (which wins over
   // -o= and a second file name), otherwise outputFile.
@@ -72,6 +83,15 @@ struct FileOutcome {
   std::uint64_t TotalReplacements() const;
   bool Matched() const { return TotalReplacements() != 0; }
 };
+
+// A processing mode (or a preview of one) run over one file.
+using ModeRun = std::function<FileOutcome(const RunContext&)>;
+
+// The name that stands for standard input as an input file, and for standard
+// output as an output file.
+inline constexpr std::string_view kStandardStreamName = "-";
+
+bool ReadsStandardInput(const RunContext& context);
 
 // The context the parsed command line asks for. Pairs are entry i of each list,
 // as far as both lists reach.

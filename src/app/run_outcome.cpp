@@ -84,7 +84,17 @@ FileOutcome PreviewFile(const RunContext& context, const ModeRun& run) {
   const FileOutcome outcome = run(captured);
   // A run that must match and matched nothing writes no file: nothing to show.
   if (context.mustMatch && !outcome.Matched()) return outcome;
-  WriteTextBytes(OutputText(), diff.Finish());
+  const std::string text = diff.Finish();
+  // One of many files: its output is held until the files before it are out.
+  if (context.outputHandle != platform::kInvalidHandle) {
+    std::size_t written = 0;
+    if (platform::WriteBytes(context.outputHandle, text.data(), text.size(), written) != 0 ||
+        written != text.size()) {
+      throw EWriteError("Stream write error");
+    }
+    return outcome;
+  }
+  WriteTextBytes(OutputText(), text);
   FlushText(OutputText());
   if (PendingStreamError() != 0) CheckStreamError();
   return outcome;

@@ -29,5 +29,4 @@ int ExitCodeFor(bool mustMatch, const std::vector<FileOutcome>& outcomes);
 // written anywhere), and the diff of the file against what the mode would
 // have written goes to standard output, coloured when that is a terminal that
 // wants colour.
-using ModeRun = std::function<FileOutcome(const RunContext&)>;
 FileOutcome PreviewFile(const RunContext& context, const ModeRun& run);

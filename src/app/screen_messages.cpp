@@ -127,6 +127,18 @@ const std::vector<std::string>& HelpPageLines() {
       "--stats\tafter the run: replacements per pair and lines changed, on standard error",
       "--must-match\texit code 2, and no file written, when no pair matched anything",
       "-k=n\teach pair replaces only its first n matches (per line with -l); 0: all",
+      "-\tas input: standard input; as output (or -o=-): standard output; ./- is a file "
+      "(e.g. ls | quorve a=b -)",
+      "*, ?\tin an input name: each matching file of its folder, in name order (e.g. "
+      "quorve -w a=b \"*.txt\")",
+      "--\tevery argument after it is an input file name (e.g. quorve -w a=b -- x=y.txt "
+      "b.txt)",
+      "--files-from=list\tinput file names from the list, one a line, - for standard input "
+      "(e.g. find . -name \"*.c\" | quorve -w a=b --files-from=-)",
+      "--recursive\ta folder name or wildcard takes in every folder below too, not those "
+      "starting with . (e.g. quorve -w --recursive a=b src)",
+      "--jobs=n\tfiles processed at once, default one per processor, four with -w (e.g. "
+      "--jobs=1); a binary file (byte 0 in its first 64 KiB) is skipped unless -0",
       "",
       "exit codes: 0 done, 1 failure, 2 nothing matched (only with --must-match)",
       "",

@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "app/run_input.h"
 #include "app/screen_messages.h"
 #include "app/whole_file_output.h"
 #include "app/whole_file_stream.h"
@@ -35,10 +36,7 @@ void WarnCutInProcessedText(const RunContext& context, std::size_t offset) {
 }  // namespace
 
 FileOutcome RunWholeFile(const RunContext& context) {
-  if (!platform::RegularFileExists(context.inputFile)) {
-    ShowSyntax();
-    FailWith("File not found: " + context.inputFile);
-  }
+  CheckInputFound(context);
   // Held from before the input is read until the target is replaced.
   const std::string& target = context.WholeFileTarget();
   const platform::TargetLock lock(target, [&] { ShowWaitingFor(target); });

@@ -60,9 +60,34 @@ class CaptureTarget : public OutputTarget {
   const std::function<void(std::string_view)>& capture_;
 };
 
+// Standard output's bytes held for a run over several files, emitted in order.
+class HandleTarget : public OutputTarget {
+ public:
+  explicit HandleTarget(platform::FileHandle handle) : handle_(handle) {}
+  void Write(std::string_view bytes) override {
+    std::size_t written = 0;
+    if (platform::WriteBytes(handle_, bytes.data(), bytes.size(), written) != 0 ||
+        written != bytes.size()) {
+      throw EWriteError("Stream write error");
+    }
+  }
+  void Commit() override {}
+
+ private:
+  platform::FileHandle handle_;
+};
+
+// A new file for the target, its folder's flush left to the caller when asked.
+std::unique_ptr<TFileStream> CreateTarget(const std::string& name, bool folderFlushLeftToCaller) {
+  std::unique_ptr<TFileStream> file = FileStreamCreate(name);
+  if (folderFlushLeftToCaller) file->LeaveFolderFlushToCaller();
+  return file;
+}
+
 class FileTarget : public OutputTarget {
  public:
-  explicit FileTarget(const std::string& name) : file_(FileStreamCreate(name)) {}
+  FileTarget(const std::string& name, bool folderFlushLeftToCaller)
+      : file_(CreateTarget(name, folderFlushLeftToCaller)) {}
   void Write(std::string_view bytes) override { WriteAll(*file_, bytes); }
   void Commit() override { file_->Commit(); }
 
@@ -76,8 +101,10 @@ class FileTarget : public OutputTarget {
 // input. A result equal to the input leaves the file as it was.
 class FileTargetWhenChanged : public OutputTarget {
  public:
-  explicit FileTargetWhenChanged(const std::string& name)
-      : name_(name), original_(FileStreamOpen(name)) {}
+  FileTargetWhenChanged(const std::string& name, bool folderFlushLeftToCaller)
+      : name_(name),
+        original_(FileStreamOpen(name)),
+        folderFlushLeftToCaller_(folderFlushLeftToCaller) {}
 
   void Write(std::string_view bytes) override {
     if (!replacement_ && !SameAsOriginal(bytes)) BeginReplacement();
@@ -107,7 +134,7 @@ class FileTargetWhenChanged : public OutputTarget {
   }
 
   void BeginReplacement() {
-    replacement_ = FileStreamCreate(name_);
+    replacement_ = CreateTarget(name_, folderFlushLeftToCaller_);
     original_->SeekTo(0);
     for (std::uint64_t left = same_; left > 0;) {
       const auto piece = static_cast<std::size_t>(std::min<std::uint64_t>(left, kComparePiece));
@@ -122,6 +149,7 @@ class FileTargetWhenChanged : public OutputTarget {
   const std::string name_;
   std::unique_ptr<TFileStream> original_;
   std::unique_ptr<TFileStream> replacement_;
+  const bool folderFlushLeftToCaller_;
   std::uint64_t same_ = 0;  // bytes of the result equal to the input's so far
   std::string scratch_;
 };
@@ -129,11 +157,14 @@ class FileTargetWhenChanged : public OutputTarget {
 std::unique_ptr<OutputTarget> MakeTarget(const RunContext& context) {
   if (context.capture) return std::make_unique<CaptureTarget>(context.capture);
   const std::string& name = context.WholeFileTarget();
+  if (name.empty() && context.outputHandle != platform::kInvalidHandle) {
+    return std::make_unique<HandleTarget>(context.outputHandle);
+  }
   if (name.empty()) return std::make_unique<StandardOutputTarget>();
   if (LineEndsFromInput(context) && ReplacesInput(context)) {
-    return std::make_unique<FileTargetWhenChanged>(name);
+    return std::make_unique<FileTargetWhenChanged>(name, context.folderFlushLeftToCaller);
   }
-  return std::make_unique<FileTarget>(name);
+  return std::make_unique<FileTarget>(name, context.folderFlushLeftToCaller);
 }
 
 // A byte 0 can reach the processed text only through a pair's replacement, an
@@ -160,6 +191,7 @@ std::string OffsetText(std::size_t offset) {
 
 bool ReplacesInput(const RunContext& context) {
   const std::string& target = context.WholeFileTarget();
+  if (ReadsStandardInput(context)) return false;
   return !target.empty() && platform::SameFile(context.inputFile, target);
 }
 

@@ -6,6 +6,7 @@
 #include <limits>
 #include <memory>
 
+#include "app/run_input.h"
 #include "app/whole_text.h"
 #include "stream/block_queue.h"
 #include "stream/block_reader.h"
@@ -154,7 +155,7 @@ bool UseTwoThreads(const StreamSettings& settings, TFileStream& input) {
 }  // namespace
 
 WholeFileResult StreamWholeFile(const RunContext& context, const StreamSettings& settings) {
-  std::unique_ptr<TFileStream> input = FileStreamOpen(context.inputFile);
+  std::unique_ptr<TFileStream> input = OpenRunInput(context);
   stream::LineEndStyle lineEnd;
   ChooseLineEnd(context, lineEnd);
   std::atomic<bool> inputWanted{true};

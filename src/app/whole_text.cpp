@@ -6,6 +6,7 @@
 #include <limits>
 #include <memory>
 
+#include "app/run_input.h"
 #include "faststrings/replace_all.h"
 #include "platform/byte_buffer.h"
 #include "regex/regexpr.h"
@@ -95,10 +96,13 @@ std::vector<std::uint64_t> ApplyPairsInto(const RunContext& context, std::string
 }  // namespace
 
 std::size_t ReadFileText(const std::string& fileName, bool cutAtZero, std::string& text) {
-  {
-    std::unique_ptr<TFileStream> stream = FileStreamOpen(fileName);
-    ReadWholeStream(*stream, text);
-  }
+  return ReadStreamText(FileStreamOpen(fileName), cutAtZero, text);
+}
+
+std::size_t ReadStreamText(std::unique_ptr<TFileStream> stream, bool cutAtZero, std::string& text) {
+  ReadWholeStream(*stream, text);
+  // Closed before the result may take the file's place.
+  stream.reset();
   return cutAtZero ? CutAtFirstZero(text) : kNotCut;
 }
 
@@ -144,7 +148,7 @@ WholeFileResult ProcessWholeText(const RunContext& context) {
   WholeFileResult outcome;
   TextCuts& cuts = outcome.cuts;
   std::string text;
-  cuts.inFile = ReadFileText(context.inputFile, !context.zeroBytesAllowed, text);
+  cuts.inFile = ReadStreamText(OpenRunInput(context), !context.zeroBytesAllowed, text);
   if (cuts.inFile != kNotCut) CheckCutInFile(context, cuts.inFile);
   stream::LineEndStyle lineEnd;
   ChooseLineEnd(context, lineEnd);

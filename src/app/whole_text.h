@@ -6,18 +6,22 @@
 #pragma once
 
 #include <cstddef>
+#include <memory>
 #include <string>
 #include <string_view>
 
 #include "app/run_context.h"
 #include "app/whole_file_output.h"
 #include "faststrings/fast_strings.h"
+#include "text/file_stream.h"
 
 // The file's bytes as they are. With cutAtZero the first byte 0 ends the text (one
 // at the very start leaves one empty line) and its offset in the file is returned;
 // otherwise, or when there is none, kNotCut. EFOpenError when the file cannot be
 // opened, EReadError when reading it fails.
 std::size_t ReadFileText(const std::string& fileName, bool cutAtZero, std::string& text);
+// The same for a stream that is read to its end and closed.
+std::size_t ReadStreamText(std::unique_ptr<TFileStream> stream, bool cutAtZero, std::string& text);
 // CR LF after every line, in place: CR LF, a lone CR and a lone LF end a line, and
 // a line end at the very end adds no empty line. Bytes 0 are ordinary bytes here.
 void EndLinesWithCrLf(std::string& text);

@@ -8,6 +8,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace platform {
 
@@ -63,6 +64,30 @@ bool SameFile(const std::string& a, const std::string& b);
 // found is not a directory.
 bool RegularFileExists(std::string_view name);
 
+// Whether the name holds a wildcard: "*" (any run of bytes) or "?" (one byte).
+bool HasWildcard(std::string_view name);
+
+// What a folder entry is. A link to a folder counts as Other: a walk through a
+// folder tree never follows it. A link to a file is the file.
+enum class EntryKind { File, Folder, Other };
+struct FolderEntry {
+  std::string name;  // the name in the folder, without the folder
+  EntryKind kind = EntryKind::Other;
+};
+// The folder's entries whose names match the pattern ("*" for all; case
+// sensitive on POSIX, as the system's own search matches on Windows), "." and
+// ".." left out, in no particular order. An empty folder means the current one.
+ErrorCode ListFolder(const std::string& folder, std::string_view pattern,
+                     std::vector<FolderEntry>& entries);
+
+// A file for bytes held for a moment (one file's output while others run): read
+// and writable, gone once closed, and never seen under a name by anyone else.
+ErrorCode CreateScratchFile(FileHandle& handle);
+
+// A key that two names share exactly when they lead to one file (device and
+// index); empty when the name leads to nothing.
+std::string FileIdentityKey(const std::string& name);
+
 // Writing a file so that neither a failure nor a kill leaves it truncated,
 // half-written or mixed. The bytes go to a new file in the target's folder, which
 // no one else can read while it is written, that has no name while it can go
@@ -86,10 +111,17 @@ struct ReplacementFile {
   std::string keptBackup;              // after a failed commit: a backup that still holds the
                                        // original, which could not be put back
   int cleanupSlot = -1;                // the new file's name is removed on an interruption
+  // Set after the begin: the rename is made durable by the caller's FlushFolderOf,
+  // once for many files of one folder, instead of at the commit.
+  bool folderFlushedLater = false;
 };
 ErrorCode BeginReplacement(const std::string& target, ReplacementFile& file);
 ErrorCode CommitReplacement(ReplacementFile& file);  // flushes, then replaces; closes
 void AbandonReplacement(ReplacementFile& file);      // closes and removes the new file
+
+// Makes a new name in the path's folder durable (POSIX: a flush of the folder;
+// Windows makes the rename durable itself).
+void FlushFolderOf(const std::string& path);
 
 // Makes the bytes written through the handle durable (fsync, FlushFileBuffers).
 ErrorCode FlushToDisk(FileHandle handle);

@@ -37,8 +37,15 @@ std::string DefaultLogFolder();
 // The folder a name without one refers to: "./" or ".\".
 std::string CurrentFolderPrefix();
 
+// The bytes that end a folder in a path, the one the system joins names with
+// first: "/" (POSIX) or "\\/:" (Windows).
+std::string_view FolderSeparators();
+
 // How the system's text files end a line: "\n" (POSIX) or "\r\n" (Windows).
 std::string_view NativeLineEnd();
+
+// How many threads the machine runs at once (at least 1).
+unsigned ProcessorCount();
 
 // Empties the thread's window-message queue without waiting (nothing on POSIX).
 void PumpMessages();

@@ -76,12 +76,21 @@ class MatchResources {
   std::size_t limitsLength_ = static_cast<std::size_t>(-1);
 };
 
+// One set per thread: several files may be searched at once. A plain pointer,
+// let go by ReleaseThreadMatchResources (see ReleaseThreadCache).
+thread_local MatchResources* ThreadResources = nullptr;
+
 MatchResources& SharedMatchResources() {
-  static MatchResources resources;
-  return resources;
+  if (ThreadResources == nullptr) ThreadResources = new MatchResources();
+  return *ThreadResources;
 }
 
 }  // namespace
+
+void ReleaseThreadMatchResources() {
+  delete ThreadResources;
+  ThreadResources = nullptr;
+}
 
 BacktrackingEngine::BacktrackingEngine(const std::string& pattern, const regex_case::CaseMap& cases)
     : tables_(cases.MatcherTables()) {

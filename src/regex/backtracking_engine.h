@@ -56,4 +56,7 @@ class BacktrackingEngine {
   bool jit_ = false;
 };
 
+// Lets go of the calling thread's match resources (a later search makes new ones).
+void ReleaseThreadMatchResources();
+
 }  // namespace regex_backtracking

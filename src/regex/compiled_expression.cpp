@@ -41,12 +41,13 @@ const DebugSettings& Debug() {
   return settings;
 }
 
-// The module's process-wide state (see regexpr.h): the policy and the counters.
+// The module's state (see regexpr.h): the policy for the process, the counters per thread.
 EnginePolicy& Policy() {
   static EnginePolicy policy = Debug().policy;
   return policy;
 }
-EngineCounters TheCounters;
+// Per thread, like the cache whose work they count.
+thread_local EngineCounters TheCounters;
 
 bool DebugLogWanted() {
   return Debug().log;
@@ -206,9 +207,23 @@ const std::shared_ptr<const CompiledExpression>& ExpressionCache::Get(std::strin
   return entry->compiled;
 }
 
+// One cache per thread: several files may be searched at once, and a compiled
+// expression's literal scan changes as it searches. Held through a plain pointer
+// that the thread lets go in ReleaseThreadCache: a thread-local object with a
+// destructor is not safe at thread exit in every C++ run-time (the Windows
+// build's frees it after the thread's storage is gone).
+namespace {
+thread_local ExpressionCache* ThreadCache = nullptr;
+}  // namespace
+
 ExpressionCache& TheExpressionCache() {
-  static ExpressionCache cache;
-  return cache;
+  if (ThreadCache == nullptr) ThreadCache = new ExpressionCache();
+  return *ThreadCache;
+}
+
+void ReleaseThreadCache() {
+  delete ThreadCache;
+  ThreadCache = nullptr;
 }
 
 }  // namespace regex_engine

@@ -159,6 +159,8 @@ class ExpressionCache {
 };
 
 ExpressionCache& TheExpressionCache();
+// Lets go of the calling thread's cache (a later search makes a new one).
+void ReleaseThreadCache();
 
 // Cut at the first NUL byte.
 std::string_view UpToFirstNul(std::string_view text);

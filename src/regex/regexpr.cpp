@@ -6,6 +6,7 @@
 
 #include "platform/byte_buffer.h"
 #include "platform/system.h"
+#include "regex/backtracking_engine.h"
 #include "regex/compiled_expression.h"
 #include "regex/regex_errors.h"
 #include "regex/template_expansion.h"
@@ -305,6 +306,11 @@ std::string RegexReplace(std::string_view expression, std::string_view input,
 
 void RegExprStartUp() {
   ModuleCodePage = platform::ActiveCodePage();
+}
+
+void RegExprThreadEnd() {
+  regex_engine::ReleaseThreadCache();
+  regex_backtracking::ReleaseThreadMatchResources();
 }
 
 platform::CodePage RegExprCodePage() {

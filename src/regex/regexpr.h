@@ -117,4 +117,7 @@ std::size_t RegexReplaceTo(const RegexPieceSink& sink, std::string_view expressi
 
 // Reads the code page in use, whose letter case "(?i)" follows.
 void RegExprStartUp();
+// Lets go of what the calling thread's searches kept (compiled expressions, match
+// resources); a thread that searched calls it before it ends.
+void RegExprThreadEnd();
 platform::CodePage RegExprCodePage();

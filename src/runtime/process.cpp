@@ -31,18 +31,7 @@ std::string ShownOnStandardError(std::string_view piece) {
 }
 
 void WriteReport(const Exception& failure) {
-  if (dynamic_cast<const ERefusal*>(&failure)) {
-    // It names the input file: a terminal must not take the name for controls.
-    platform::WriteStandardError(
-        platform::TextForStream(platform::StandardError(), failure.Message()) + "\r\n");
-    return;
-  }
-  const void* address = failure.RaiseAddress();
-  const std::string report = FormatFailureReport(
-      ShownOnStandardError(failure.ClassName()),
-      ShownOnStandardError(platform::ModuleNameOfAddress(address)),
-      platform::ModuleRelativeAddress(address), ShownOnStandardError(failure.Message()));
-  platform::WriteStandardError(report + "\r\n");
+  platform::WriteStandardError(FailureReportText(failure));
 }
 
 // A stream failure that is still pending is what went wrong first: report that.
@@ -91,6 +80,19 @@ std::string FormatFailureReport(std::string_view className, std::string_view mod
   report += "\r\n";
   if (report.size() > kReportLimit) report.resize(kReportLimit);
   return report;
+}
+
+std::string FailureReportText(const Exception& failure) {
+  if (dynamic_cast<const ERefusal*>(&failure)) {
+    // It names the input file: a terminal must not take the name for controls.
+    return platform::TextForStream(platform::StandardError(), failure.Message()) + "\r\n";
+  }
+  const void* address = failure.RaiseAddress();
+  const std::string report = FormatFailureReport(
+      ShownOnStandardError(failure.ClassName()),
+      ShownOnStandardError(platform::ModuleNameOfAddress(address)),
+      platform::ModuleRelativeAddress(address), ShownOnStandardError(failure.Message()));
+  return report + "\r\n";
 }
 
 [[noreturn]] void ReportUnhandledFailure(const Exception& failure) {

@@ -21,6 +21,10 @@ void AddShutdownStep(ShutdownStep step);
 std::string FormatFailureReport(std::string_view className, std::string_view moduleName,
                                 std::uint32_t address, std::string_view message);
 
+// What a failure report writes to standard error: a refusal's message alone, any
+// other failure as FormatFailureReport, each followed by CR LF.
+std::string FailureReportText(const Exception& failure);
+
 // Flushes standard output, swaps in a pending stream failure if there is one,
 // writes the report to standard error and ends the process with exit code 1.
 [[noreturn]] void ReportUnhandledFailure(const Exception& failure);

@@ -25,7 +25,7 @@ class OpenedFileStream : public TFileStream {
 }  // namespace
 
 TFileStream::~TFileStream() {
-  if (file_.handle == platform::kInvalidHandle) return;
+  if (file_.handle == platform::kInvalidHandle || borrowed_) return;
   if (replacing_ && !committed_) {
     platform::AbandonReplacement(file_);
   } else {
@@ -77,6 +77,7 @@ void TFileStream::SeekTo(std::uint64_t position) {
 void TFileStream::Commit() {
   if (committed_ || file_.handle == platform::kInvalidHandle) return;
   committed_ = true;
+  if (borrowed_) return;
   if (!replacing_) {
     platform::CloseFileHandle(file_.handle);
     file_.handle = platform::kInvalidHandle;
@@ -97,6 +98,18 @@ std::unique_ptr<TFileStream> FileStreamOpen(const std::string& fileName) {
   const platform::ErrorCode code = platform::OpenForReading(fileName, file.handle);
   if (code != 0) throw EFOpenError(FileMessage("Cannot open file", fileName, code));
   return std::make_unique<OpenedFileStream>(std::move(file), false);
+}
+
+std::unique_ptr<TFileStream> FileStreamOnStandardInput() {
+  platform::ReplacementFile file;
+  file.handle = platform::StandardInput();
+  if (file.handle == platform::kInvalidHandle) {
+    throw EFOpenError("Cannot open file \"-\". " +
+                      platform::SystemErrorText(platform::kFileNotFound));
+  }
+  std::unique_ptr<TFileStream> stream = std::make_unique<OpenedFileStream>(std::move(file), false);
+  stream->borrowed_ = true;
+  return stream;
 }
 
 std::unique_ptr<TFileStream> FileStreamCreate(const std::string& fileName) {

@@ -31,13 +31,18 @@ class TFileStream {
   // Makes the written bytes the file's content (a replacement is renamed over its
   // target); without it the destructor throws the bytes away. Raises on failure.
   void Commit();
+  // A replacement's rename is made durable by the caller (platform::FlushFolderOf),
+  // once for the files of a folder, rather than by Commit.
+  void LeaveFolderFlushToCaller() { file_.folderFlushedLater = true; }
   // Code of the last failed read, 0 when none failed.
   platform::ErrorCode ReadFailure() const { return readFailure_; }
 
  protected:
   friend std::unique_ptr<TFileStream> FileStreamOpen(const std::string&);
   friend std::unique_ptr<TFileStream> FileStreamCreate(const std::string&);
+  friend std::unique_ptr<TFileStream> FileStreamOnStandardInput();
   TFileStream() = default;
+  bool borrowed_ = false;  // a handle the process owns (standard input): never closed
   platform::ReplacementFile file_;
   bool replacing_ = false;
   bool committed_ = false;
@@ -47,6 +52,9 @@ class TFileStream {
 // Opens the file for reading; others may read it meanwhile but not write it.
 // EFOpenError "Cannot open file "%s". %s" when the file cannot be opened.
 std::unique_ptr<TFileStream> FileStreamOpen(const std::string& fileName);
+// Reads standard input as the file (a pipe, a file or a terminal); it stays open.
+// EFOpenError when the process has no standard input.
+std::unique_ptr<TFileStream> FileStreamOnStandardInput();
 // Creates the file (through a replacement beside it, see platform::BeginReplacement);
 // EFCreateError "Cannot create file "%s". %s" when it cannot be created.
 std::unique_ptr<TFileStream> FileStreamCreate(const std::string& fileName);

@@ -43,6 +43,7 @@ const std::vector<FlagCase>& FlagCases() {
       {{"--unix", "--unixformat"}, &TSettings::UnixNewlines, false},
       {{"--keep-eol"}, &TSettings::KeepLineEnds, false},
       {{"--version"}, &TSettings::VersionRequested, false},
+      {{"--recursive"}, &TSettings::Recursive, false},
       {{"/q", "-q", "--quiet"}, &TSettings::Quiet, true},
       {{"?", "/?", "-?", "--help"}, &TSettings::HelpRequested, true},
   };
@@ -99,8 +100,8 @@ TEST_F(ParserTest, NearMissesOfFlagsAreFileNames) {
   // "--dos" has no alias; "-unix" lacks a dash; "c" lacks the dash; "-cc" is no option.
   // "--version" is whole or nothing: "-version", "--versio", "version" and "--versions"
   // stay file names, as they always were.
-  for (const char* argument : {"--dos", "-unix", "c", "-cc", "--quiet-mode", "-", "-version",
-                               "--versio", "version", "--versions"}) {
+  for (const char* argument : {"--dos", "-unix", "c", "-cc", "--quiet-mode", "-version", "--versio",
+                               "version", "--versions"}) {
     SCOPED_TRACE(argument);
     Settings = TSettings{};
     ParseArguments({argument});
@@ -108,6 +109,77 @@ TEST_F(ParserTest, NearMissesOfFlagsAreFileNames) {
     EXPECT_FALSE(Settings.DosOutput || Settings.UnixNewlines || Settings.CaseSensitive ||
                  Settings.Quiet || Settings.VersionRequested);
   }
+}
+
+TEST_F(ParserTest, DashNamesAStandardStreamAndDotSlashDashAFile) {
+  ScratchFolder folder;
+  ParseArguments({"-", "-"});
+  EXPECT_EQ(Settings.InputFile, "-");
+  EXPECT_EQ(Settings.OutputFile, "-");
+  EXPECT_TRUE(Settings.OutputNamedSecond);
+  Settings = TSettings{};
+  ParseArguments({"./-", "-o=-"});
+  EXPECT_EQ(Settings.InputFile, folder / "-");
+  EXPECT_EQ(Settings.OutputFile, "-");
+  EXPECT_FALSE(Settings.OutputNamedSecond);
+}
+
+TEST_F(ParserTest, EverythingAfterTheEndOfOptionsIsAnInputName) {
+  ScratchFolder folder;
+  ParseArguments({"a=b", "first.txt", "--", "-w", "x=y", "--", "-", "", "--keep-eol"});
+  EXPECT_EQ(Pairs(), (std::vector<Pair>{{"a", "b"}}));
+  EXPECT_EQ(Settings.InputFile, folder / "first.txt");
+  EXPECT_FALSE(Settings.WriteBack || Settings.KeepLineEnds);
+  // The empty argument names nothing; "-" stays standard input.
+  EXPECT_EQ(Settings.MoreInputFiles,
+            (std::vector<std::string>{folder / "-w", folder / "x=y", folder / "--", "-",
+                                      folder / "--keep-eol"}));
+  EXPECT_TRUE(Settings.OutputFile.empty());
+}
+
+TEST_F(ParserTest, WithoutANameBeforeTheEndOfOptionsTheFirstAfterItIsTheInput) {
+  ScratchFolder folder;
+  ParseArguments({"a=b", "--", "one.txt"});
+  EXPECT_EQ(Settings.InputFile, folder / "one.txt");
+  EXPECT_TRUE(Settings.MoreInputFiles.empty());
+  Settings = TSettings{};
+  ParseArguments({"--", "-", "two.txt"});
+  EXPECT_EQ(Settings.InputFile, "-");
+  EXPECT_EQ(Settings.MoreInputFiles, (std::vector<std::string>{folder / "two.txt"}));
+}
+
+TEST_F(ParserTest, ManyFileOptions) {
+  ScratchFolder folder;
+  struct Case {
+    std::vector<std::string> arguments;
+    std::string filesFrom;
+    std::int32_t jobs;
+    bool recursive;
+  };
+  const Case cases[] = {
+      {{"--files-from=list.txt"}, folder / "list.txt", 0, false},
+      {{"--FILES-FROM=-"}, "-", 0, false},
+      {{"--jobs=3", "--Recursive"}, "", 3, true},
+      {{"--jobs=-2"}, "", 0, false},
+      {{"--jobs=many"}, "", 0, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.arguments.front());
+    Settings = TSettings{};
+    ParseArguments(c.arguments);
+    EXPECT_EQ(Settings.FilesFrom, c.filesFrom);
+    EXPECT_EQ(Settings.Jobs, c.jobs);
+    EXPECT_EQ(Settings.Recursive, c.recursive);
+    EXPECT_TRUE(Settings.InputFile.empty());
+    EXPECT_TRUE(Pairs().empty());
+  }
+  // Near misses stay what they were: a file name, a pair.
+  Settings = TSettings{};
+  ParseArguments({"-recursive", "--jobs", "--recursive=1"});
+  EXPECT_FALSE(Settings.Recursive);
+  EXPECT_EQ(Settings.InputFile, folder / "-recursive");
+  EXPECT_EQ(Settings.OutputFile, folder / "--jobs");
+  EXPECT_EQ(Pairs(), (std::vector<Pair>{{"--recursive", "1"}}));
 }
 
 TEST_F(ParserTest, VersionWithAValueIsAPairAsBefore) {

@@ -355,3 +355,56 @@ TEST_F(PreviewTest, FirstMatchesOnlyInBothModesAndAcrossTheBlockSeam) {
 }
 
 }  // namespace
+
+namespace {
+
+// Over several files: one preview after the other in input order, each under the
+// name as found below the current folder, which patch applies file by file to give
+// what -w writes; counts per file and one total; --must-match decides over all.
+TEST_F(PreviewTest, SeveralFilesPreviewCountAndMustMatchTogether) {
+  const std::vector<std::pair<std::string, std::string>> files = {
+      {"a.txt", "one cat\r\ntwo\r\n"}, {"b.txt", "no pet\r\n"}, {"c.txt", "cat cat\r\ncat\r\n"}};
+  for (const auto& [name, text] : files) dir_.Write(name, text);
+
+  const e2e::RunResult preview = Run({"--diff", "--stats", "--jobs=3", "cat=dog", "*.txt"});
+  EXPECT_EQ(preview.exitCode, 0) << preview.err;
+  EXPECT_LT(preview.out.find("--- a.txt"), preview.out.find("--- c.txt")) << preview.out;
+  EXPECT_EQ(preview.out.find("b.txt"), std::string::npos) << "an unchanged file shows nothing";
+  EXPECT_EQ(preview.err,
+            "a.txt: 1 replacement (1: 1), 1 line changed\r\n"
+            "b.txt: 0 replacements (1: 0), 0 lines changed\r\n"
+            "c.txt: 3 replacements (1: 3), 2 lines changed\r\n"
+            "4 replacements in 2 of 3 files\r\n");
+  for (const auto& [name, text] : files) EXPECT_EQ(dir_.Read(name), text) << "nothing written";
+
+  dir_.Write("all.diff", preview.out);
+  const e2e::RunResult patched =
+      e2e::RunCommand({"patch", "--quiet", "-p0", "-i", Full("all.diff")}, dir_.path());
+  ASSERT_EQ(patched.exitCode, 0) << patched.out << patched.err;
+  const std::vector<std::string> patchedTexts = {dir_.Read("a.txt"), dir_.Read("c.txt")};
+  for (const auto& [name, text] : files) dir_.Write(name, text);
+  ASSERT_EQ(Run({"-w", "cat=dog", "--", "a.txt", "c.txt"}).exitCode, 0);
+  EXPECT_EQ(patchedTexts, (std::vector<std::string>{dir_.Read("a.txt"), dir_.Read("c.txt")}));
+
+  // Nothing matched in any file: 2, and not one file rewritten.
+  for (const auto& [name, text] : files) dir_.Write(name, text);
+  EXPECT_EQ(Run({"-w", "--must-match", "zebra=x", "*.txt"}).exitCode, 2);
+  for (const auto& [name, text] : files) EXPECT_EQ(dir_.Read(name), text);
+  // A match in one file is enough for 0; the files without one stay as they were.
+  dir_.Write("d.txt", "zebra\n");
+  EXPECT_EQ(Run({"-w", "--must-match", "zebra=x", "*.txt"}).exitCode, 0);
+  EXPECT_EQ(dir_.Read("d.txt"), "x\r\n");
+  EXPECT_EQ(dir_.Read("b.txt"), "no pet\r\n");
+  // A failing file among them is still 1.
+  EXPECT_EQ(Run({"--must-match", "zebra=x", "--", "a.txt", "missing.txt"}).exitCode, 1);
+}
+
+// Standard input is read once, and a preview reads its input twice.
+TEST_F(PreviewTest, APreviewOfStandardInputIsRefusedBeforeAnythingIsRead) {
+  const e2e::RunResult run = Run({"--diff", "cat=dog", "-"});
+  EXPECT_EQ(run.exitCode, 1);
+  EXPECT_EQ(run.out, "");
+  EXPECT_NE(run.err.find("--diff"), std::string::npos) << run.err;
+}
+
+}  // namespace

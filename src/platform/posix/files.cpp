@@ -64,10 +64,6 @@ FileHandle StandardHandle(int fd) {
   return ::fcntl(fd, F_GETFD) == -1 ? kInvalidHandle : FileHandle{fd};
 }
 
-bool HasWildcard(std::string_view text) {
-  return text.find_first_of("*?") != std::string_view::npos;
-}
-
 // "*" matches any run of bytes, "?" exactly one byte; everything else itself.
 bool WildcardMatch(std::string_view pattern, std::string_view name) {
   std::size_t p = 0, n = 0;
@@ -294,6 +290,67 @@ void AdviseHugePages(void* address, std::size_t size) {
   (void)address;
   (void)size;
 #endif
+}
+
+bool HasWildcard(std::string_view name) {
+  return name.find_first_of("*?") != std::string_view::npos;
+}
+
+namespace {
+
+EntryKind KindOf(const std::string& path) {
+  struct stat info;
+  if (::lstat(path.c_str(), &info) != 0) return EntryKind::Other;
+  if (S_ISDIR(info.st_mode)) return EntryKind::Folder;
+  if (S_ISREG(info.st_mode)) return EntryKind::File;
+  if (!S_ISLNK(info.st_mode)) return EntryKind::Other;
+  // A link counts as what it leads to, but a folder behind a link is not entered.
+  return IsRegularFile(path) ? EntryKind::File : EntryKind::Other;
+}
+
+}  // namespace
+
+ErrorCode ListFolder(const std::string& folder, std::string_view pattern,
+                     std::vector<FolderEntry>& entries) {
+  entries.clear();
+  DIR* dir = ::opendir(folder.empty() ? "." : folder.c_str());
+  if (!dir) return RecordFailure(errno);
+  std::string prefix = folder;
+  if (!prefix.empty() && prefix.back() != '/') prefix += '/';
+  while (const dirent* entry = ::readdir(dir)) {
+    const std::string_view name = entry->d_name;
+    if (name == "." || name == ".." || !WildcardMatch(pattern, name)) continue;
+    entries.push_back({std::string(name), KindOf(prefix + entry->d_name)});
+  }
+  ::closedir(dir);
+  return 0;
+}
+
+ErrorCode CreateScratchFile(FileHandle& handle) {
+  handle = kInvalidHandle;
+  const char* folder = ::getenv("TMPDIR");
+  std::string path = folder != nullptr && *folder != 0 ? folder : "/tmp";
+  int fd = -1;
+#ifdef O_TMPFILE
+  fd = ::open(path.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+  if (fd >= 0) {
+    handle = fd;
+    return 0;
+  }
+#endif
+  // Without unnamed files: a name that goes at once, while the file stays open.
+  path += "/quorve-scratch-XXXXXX";
+  fd = ::mkostemp(path.data(), O_CLOEXEC);
+  if (fd < 0) return RecordFailure(errno);
+  ::unlink(path.c_str());
+  handle = fd;
+  return 0;
+}
+
+std::string FileIdentityKey(const std::string& name) {
+  struct stat info;
+  if (::stat(name.c_str(), &info) != 0) return {};
+  return std::to_string(info.st_dev) + ":" + std::to_string(info.st_ino);
 }
 
 bool SameFile(const std::string& a, const std::string& b) {

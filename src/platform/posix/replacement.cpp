@@ -298,7 +298,7 @@ ErrorCode RenameOverTarget(ReplacementFile& file) {
   file.tempPath.clear();  // the name is the target's now
   DropRemovalOnInterrupt(file.cleanupSlot);
   file.cleanupSlot = -1;
-  in_place::FlushFolderOf(file.targetPath);
+  if (!file.folderFlushedLater) in_place::FlushFolderOf(file.targetPath);
   return 0;
 }
 

@@ -242,6 +242,75 @@ bool SameIdentity(const BY_HANDLE_FILE_INFORMATION& a, const BY_HANDLE_FILE_INFO
 
 }  // namespace win32
 
+bool HasWildcard(std::string_view name) {
+  return name.find_first_of("*?") != std::string_view::npos;
+}
+
+namespace {
+
+EntryKind KindOf(const WIN32_FIND_DATAA& found) {
+  const DWORD attributes = found.dwFileAttributes;
+  const bool folder = (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+  // A junction or a link to a folder is not entered; a link to a file is the file.
+  if (folder && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) return EntryKind::Other;
+  if (folder) return EntryKind::Folder;
+  if ((attributes & FILE_ATTRIBUTE_DEVICE) != 0) return EntryKind::Other;
+  return EntryKind::File;
+}
+
+}  // namespace
+
+// The system's own search matches the pattern, as it does for names typed at the
+// prompt (without regard to case).
+ErrorCode ListFolder(const std::string& folder, std::string_view pattern,
+                     std::vector<FolderEntry>& entries) {
+  entries.clear();
+  std::string search = folder;
+  if (!search.empty() && search.back() != '\\' && search.back() != '/') search += '\\';
+  search += pattern;
+  WIN32_FIND_DATAA found;
+  HANDLE handle = ::FindFirstFileA(search.c_str(), &found);
+  if (handle == INVALID_HANDLE_VALUE) {
+    const DWORD error = ::GetLastError();
+    // A folder where nothing matches is an empty list, not a failure.
+    if (error == ERROR_FILE_NOT_FOUND || error == ERROR_NO_MORE_FILES) return 0;
+    return RecordFailure(error);
+  }
+  do {
+    const std::string_view name = found.cFileName;
+    if (name == "." || name == "..") continue;
+    entries.push_back({std::string(name), KindOf(found)});
+  } while (::FindNextFileA(handle, &found));
+  ::FindClose(handle);
+  return 0;
+}
+
+ErrorCode CreateScratchFile(FileHandle& handle) {
+  handle = kInvalidHandle;
+  char folder[MAX_PATH + 1];
+  const DWORD length = ::GetTempPathA(sizeof folder, folder);
+  if (length == 0 || length > MAX_PATH) return RecordLastError();
+  char name[MAX_PATH + 1];
+  if (::GetTempFileNameA(folder, "qvs", 0, name) == 0) return RecordLastError();
+  // Shared with no one, and deleted by the system when the handle closes.
+  HANDLE opened = ::CreateFileA(name, GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+  if (opened == INVALID_HANDLE_VALUE) {
+    const ErrorCode code = RecordLastError();
+    ::DeleteFileA(name);
+    return code;
+  }
+  handle = Wrapped(opened);
+  return 0;
+}
+
+std::string FileIdentityKey(const std::string& name) {
+  BY_HANDLE_FILE_INFORMATION info;
+  if (!win32::FileInformationOf(name, info)) return {};
+  return std::to_string(info.dwVolumeSerialNumber) + ":" + std::to_string(info.nFileIndexHigh) +
+         ":" + std::to_string(info.nFileIndexLow);
+}
+
 bool SameFile(const std::string& a, const std::string& b) {
   BY_HANDLE_FILE_INFORMATION first;
   BY_HANDLE_FILE_INFORMATION second;

@@ -76,6 +76,10 @@ std::string CurrentFolderPrefix() {
   return ".\\";
 }
 
+std::string_view FolderSeparators() {
+  return "\\/:";
+}
+
 std::string_view NativeLineEnd() {
   return "\r\n";
 }
