@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <condition_variable>
 #include <cstring>
-#include <map>
 #include <memory>
 #include <mutex>
 #include <new>
@@ -14,7 +13,6 @@
 #include "console/console.h"
 #include "platform/console.h"
 #include "platform/process.h"
-#include "platform/system.h"
 #include "regex/regexpr.h"
 #include "runtime/process.h"
 #include "text/conversions.h"
@@ -264,15 +262,9 @@ void ManyFilesRun::WriteOut(std::size_t index, CollectedOutput* collected) {
 }
 
 // The renames of the files written back (or beside their inputs) made durable,
-// one flush per folder.
+// one flush per folder (the output files beside the inputs are in their folders).
 void ManyFilesRun::FlushFolders() {
-  if (!plan_.ownTargets) return;
-  std::map<std::string, const std::string*> fileOfFolder;
-  for (const std::string& file : plan_.files) {
-    const std::size_t end = file.find_last_of(platform::FolderSeparators());
-    fileOfFolder.emplace(end == std::string::npos ? std::string() : file.substr(0, end), &file);
-  }
-  for (const auto& [folder, file] : fileOfFolder) platform::FlushFolderOf(*file);
+  if (plan_.ownTargets) platform::FlushFoldersOf(plan_.files);
 }
 
 void ManyFilesRun::Stop() {

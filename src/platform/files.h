@@ -111,7 +111,7 @@ struct ReplacementFile {
   std::string keptBackup;              // after a failed commit: a backup that still holds the
                                        // original, which could not be put back
   int cleanupSlot = -1;                // the new file's name is removed on an interruption
-  // Set after the begin: the rename is made durable by the caller's FlushFolderOf,
+  // Set after the begin: the rename is made durable by the caller's FlushFoldersOf,
   // once for many files of one folder, instead of at the commit.
   bool folderFlushedLater = false;
 };
@@ -119,9 +119,10 @@ ErrorCode BeginReplacement(const std::string& target, ReplacementFile& file);
 ErrorCode CommitReplacement(ReplacementFile& file);  // flushes, then replaces; closes
 void AbandonReplacement(ReplacementFile& file);      // closes and removes the new file
 
-// Makes a new name in the path's folder durable (POSIX: a flush of the folder;
-// Windows makes the rename durable itself).
-void FlushFolderOf(const std::string& path);
+// Makes new names durable in the folders of the files, and in those of the files
+// their links lead to, where a replacement renamed them (POSIX: one flush per
+// folder; Windows makes a rename durable itself).
+void FlushFoldersOf(const std::vector<std::string>& files);
 
 // Makes the bytes written through the handle durable (fsync, FlushFileBuffers).
 ErrorCode FlushToDisk(FileHandle handle);

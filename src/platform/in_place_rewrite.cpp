@@ -83,8 +83,4 @@ ErrorCode RewriteInPlace(const std::string& target, FileHandle newContent,
   return code;
 }
 
-void FlushFolderOf(const std::string& path) {
-  in_place::FlushFolderOf(path);
-}
-
 }  // namespace platform

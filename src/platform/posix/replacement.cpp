@@ -22,6 +22,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <random>
+#include <set>
 #include <string_view>
 #include <vector>
 
@@ -367,6 +368,27 @@ void AbandonReplacement(ReplacementFile& file) {
   Discard(file);
 }
 
+namespace {
+
+void FlushFolder(const std::string& folder) {
+  const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return;
+  ::fsync(fd);  // a file system that cannot is no failure of the run
+  ::close(fd);
+}
+
+}  // namespace
+
+void FlushFoldersOf(const std::vector<std::string>& files) {
+  std::set<std::string> folders;
+  for (const std::string& file : files) {
+    folders.insert(FolderOf(file));
+    char resolved[PATH_MAX];
+    if (::realpath(file.c_str(), resolved) != nullptr) folders.insert(FolderOf(resolved));
+  }
+  for (const std::string& folder : folders) FlushFolder(folder);
+}
+
 namespace in_place {
 
 std::string BackupNameBeside(const std::string& target, int attempt) {
@@ -398,10 +420,7 @@ ErrorCode RemoveFile(const std::string& name) {
 }
 
 void FlushFolderOf(const std::string& path) {
-  const int fd = ::open(FolderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0) return;
-  ::fsync(fd);  // a file system that cannot is no failure of the run
-  ::close(fd);
+  FlushFolder(FolderOf(path));
 }
 
 }  // namespace in_place

@@ -299,4 +299,6 @@ void FlushFolderOf(const std::string&) {}
 
 }  // namespace in_place
 
+void FlushFoldersOf(const std::vector<std::string>&) {}
+
 }  // namespace platform
