@@ -114,7 +114,9 @@ TEST(FileIdentity, TheSameFileByEveryName) {
   EXPECT_EQ(platform::FileIdentityKey(dir / "none"), "");
   std::error_code failed;
   std::filesystem::create_hard_link(dir / "one", dir.path() / "hard", failed);
-  if (!failed) EXPECT_EQ(platform::FileIdentityKey(dir / "hard"), key);
+  if (!failed) {
+    EXPECT_EQ(platform::FileIdentityKey(dir / "hard"), key);
+  }
 }
 
 TEST(ProcessorCount, AtLeastOne) {
