@@ -20,35 +20,16 @@ constexpr std::size_t kShrinkMinimum = std::size_t{1} << 20;
 
 constexpr std::size_t kUnbounded = std::numeric_limits<std::size_t>::max();
 
-// Matches are fetched this many at a time: dense matches (a frequent byte)
-// then cost one search call per batch instead of one per match.
-constexpr std::size_t kBatch = 64;
-
-struct MatchList {
-  const char* matches[kBatch];
-  std::size_t count = 0;
-  std::size_t asked = 0;  // fewer found than asked: there are no more
-
-  // The next batch from `from` on, no more than `left` matches.
-  void Fetch(const PatternScan& scan, const char* from, const char* end, std::size_t left) {
-    asked = std::min(kBatch, left);
-    count = asked == 0
-                ? 0
-                : FindMatches(scan, from, static_cast<std::size_t>(end - from), matches, asked);
-  }
-  bool MayHaveMore() const { return count == asked && asked != 0; }
-};
-
 std::size_t CountMatches(const PatternScan& scan, const char* from, const char* end) {
   const auto m = static_cast<std::size_t>(scan.length);
   MatchList list;
   std::size_t total = 0;
   for (;;) {
-    list.count =
-        FindMatches(scan, from, static_cast<std::size_t>(end - from), list.matches, kBatch);
+    list.count = FindMatches(scan, from, static_cast<std::size_t>(end - from), list.matches,
+                             MatchList::kBatch);
     total += list.count;
-    if (list.count < kBatch) return total;
-    from = list.matches[kBatch - 1] + m;
+    if (list.count < MatchList::kBatch) return total;
+    from = list.matches[MatchList::kBatch - 1] + m;
   }
 }
 

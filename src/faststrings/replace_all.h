@@ -36,7 +36,25 @@ std::size_t ReplaceAllInto(std::string& output, std::string_view source, std::st
 std::size_t ReplaceAllInPlace(std::string& text, std::string_view search, std::string_view replace,
                               CaseMode caseMode, std::size_t most = kEveryMatch);
 
-// The loop behind it, for a text that may go on beyond end: every match of scan
+// The leftmost matches of a scan, a batch at a time: dense matches (a frequent
+// byte) then cost one search call per batch instead of one per match.
+struct MatchList {
+  static constexpr std::size_t kBatch = 64;
+  const char* matches[kBatch];
+  std::size_t count = 0;
+  std::size_t asked = 0;  // fewer found than asked: there are no more
+
+  // The next batch from `from` on, no more than `left` matches.
+  void Fetch(const PatternScan& scan, const char* from, const char* end, std::size_t left) {
+    asked = left < kBatch ? left : kBatch;
+    count = asked == 0
+                ? 0
+                : FindMatches(scan, from, static_cast<std::size_t>(end - from), matches, asked);
+  }
+  bool MayHaveMore() const { return count == asked && asked != 0; }
+};
+
+// The loop behind ReplaceAllInPlace, for a text that may go on beyond end: every match of scan
 // lying wholly in [begin, end) replaced in the buffer itself, for a replacement
 // not longer than the search, at most `most` of them. Returns where the rest
 // after the last match starts (begin when there was none), where its bytes

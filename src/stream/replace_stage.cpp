@@ -11,10 +11,6 @@ namespace stream {
 
 namespace {
 
-// Matches are fetched this many at a time: dense matches then cost one search
-// call per batch instead of one per match.
-constexpr std::size_t kBatch = 64;
-
 const std::string& CheckedSearch(const std::string& search) {
   // The skip tables hold 32-bit shifts.
   if (search.size() > static_cast<std::size_t>(INT32_MAX)) throw Exception("Search text too long");
@@ -27,20 +23,6 @@ std::unique_ptr<UnicodeFoldedSearch> FoldedSearchFor(std::string_view search, Ca
 }
 
 }  // namespace
-
-struct ReplaceStage::MatchList {
-  const char* matches[kBatch];
-  std::size_t count = 0;
-  std::size_t asked = 0;
-
-  void Fetch(const PatternScan& scan, const char* from, const char* end, std::size_t left) {
-    asked = std::min(kBatch, left);
-    count = asked == 0
-                ? 0
-                : FindMatches(scan, from, static_cast<std::size_t>(end - from), matches, asked);
-  }
-  bool MayHaveMore() const { return count == asked && asked != 0; }
-};
 
 ReplaceStage::ReplaceStage(Stage& next, std::string_view search, std::string_view replace,
                            CaseMode caseMode, std::size_t pieceSize, std::size_t most)

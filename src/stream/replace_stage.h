@@ -37,8 +37,6 @@ class ReplaceStage : public Stage {
   std::uint64_t Replaced() const { return replaced_; }
 
  private:
-  struct MatchList;
-
   bool SameByte(char a, char b) const;
   // The offset from which the text's end may begin a match that the next block
   // completes: the longest end (starting at or after from) that is the start of
