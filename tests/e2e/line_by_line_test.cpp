@@ -49,7 +49,8 @@ ModeRun RunOnFile(const TempFolder& dir, const std::string& input, std::vector<s
 std::string Processed(const std::string& input, std::vector<std::string> args = {}) {
   TempFolder dir;
   ModeRun run = RunOnFile(dir, input, std::move(args));
-  EXPECT_EQ(run.result.exitCode, 0) << run.result.err;
+  EXPECT_EQ(run.result.exitCode, 0) << "standard error: " << run.result.err
+                                    << "standard output: " << run.result.out;
   EXPECT_TRUE(run.outputExists);
   return run.output;
 }
