@@ -77,7 +77,9 @@ void PrepareOutput(std::string& output, std::size_t length) {
 }
 
 // Writes the source with up to `most` matches replaced. `list` holds the first
-// batch. Returns how many were replaced.
+// batch. Returns how many were replaced. Deleting (CR LF to nothing, say) is
+// common, so it has a loop of its own with one copy per match.
+template <bool kDeletes>
 std::size_t ReplaceMatches(std::string& output, const PatternScan& scan, MatchList& list,
                            const char* read, const char* end, std::string_view replace,
                            std::size_t most) {
@@ -86,26 +88,7 @@ std::size_t ReplaceMatches(std::string& output, const PatternScan& scan, MatchLi
   for (;;) {
     for (std::size_t i = 0; i < list.count; ++i) {
       output.append(read, static_cast<std::size_t>(list.matches[i] - read));
-      output.append(replace);
-      read = list.matches[i] + m;
-    }
-    replaced += list.count;
-    if (!list.MayHaveMore()) break;
-    list.Fetch(scan, read, end, most - replaced);
-  }
-  output.append(read, static_cast<std::size_t>(end - read));
-  return replaced;
-}
-
-// The same without the replacement; kept apart because deleting (CR LF to
-// nothing, say) is common and this loop has one copy per match.
-std::size_t DeleteMatches(std::string& output, const PatternScan& scan, MatchList& list,
-                          const char* read, const char* end, std::size_t most) {
-  const auto m = static_cast<std::size_t>(scan.length);
-  std::size_t replaced = 0;
-  for (;;) {
-    for (std::size_t i = 0; i < list.count; ++i) {
-      output.append(read, static_cast<std::size_t>(list.matches[i] - read));
+      if constexpr (!kDeletes) output.append(replace);
       read = list.matches[i] + m;
     }
     replaced += list.count;
@@ -138,8 +121,8 @@ std::size_t ReplaceWithScan(std::string& output, const PatternScan& scan, std::s
 
   PrepareOutput(output, OutputLength(scan, list, end, source.size(), replace.size(),
                                      output.capacity(), most));
-  if (replace.empty()) return DeleteMatches(output, scan, list, read, end, most);
-  return ReplaceMatches(output, scan, list, read, end, replace, most);
+  if (replace.empty()) return ReplaceMatches<true>(output, scan, list, read, end, replace, most);
+  return ReplaceMatches<false>(output, scan, list, read, end, replace, most);
 }
 
 // A search of 2 GiB or more gets no scan (a skip table holds 32-bit shifts);

@@ -31,6 +31,7 @@
 #include "platform/posix/error_codes.h"
 #include "platform/posix/file_names.h"
 #include "platform/removal_on_interrupt.h"
+#include "platform/replacement_steps.h"
 
 namespace platform {
 
@@ -303,29 +304,6 @@ ErrorCode RenameOverTarget(ReplacementFile& file) {
   return 0;
 }
 
-ErrorCode PutInPlace(ReplacementFile& file) {
-  struct stat target;
-  const bool exists = ::stat(file.targetPath.c_str(), &target) == 0;
-  if (!exists && errno != ENOENT) return RecordFailure(errno);
-  const int fd = Fd(file.handle);
-  if (!exists) {
-    if (::fchmod(fd, 0666 & ~CurrentUmask()) != 0) return RecordFailure(errno);
-  } else if (S_ISREG(target.st_mode) &&
-             (target.st_nlink > 1 || !TakeOverIdentity(fd, file.targetPath, target))) {
-    return RewriteTarget(file, target);
-  }
-  return RenameOverTarget(file);
-}
-
-void Discard(ReplacementFile& file) {
-  if (file.handle != kInvalidHandle) ::close(Fd(file.handle));
-  file.handle = kInvalidHandle;
-  if (!file.tempPath.empty()) ::unlink(file.tempPath.c_str());
-  file.tempPath.clear();
-  DropRemovalOnInterrupt(file.cleanupSlot);
-  file.cleanupSlot = -1;
-}
-
 }  // namespace
 
 ErrorCode BeginReplacement(const std::string& target, ReplacementFile& file) {
@@ -351,22 +329,36 @@ ErrorCode BeginReplacement(const std::string& target, ReplacementFile& file) {
   return CreateNewFileBeside(file);
 }
 
-ErrorCode CommitReplacement(ReplacementFile& file) {
-  if (file.handle == kInvalidHandle) return RecordFailure(EBADF);
-  file.keptBackup.clear();
-  if (file.direct) {
-    const FileHandle handle = file.handle;
-    file.handle = kInvalidHandle;
-    return CloseFileHandle(handle);
+namespace replacement_steps {
+
+ErrorCode PutInPlace(ReplacementFile& file) {
+  struct stat target;
+  const bool exists = ::stat(file.targetPath.c_str(), &target) == 0;
+  if (!exists && errno != ENOENT) return RecordFailure(errno);
+  const int fd = Fd(file.handle);
+  if (!exists) {
+    if (::fchmod(fd, 0666 & ~CurrentUmask()) != 0) return RecordFailure(errno);
+  } else if (S_ISREG(target.st_mode) &&
+             (target.st_nlink > 1 || !TakeOverIdentity(fd, file.targetPath, target))) {
+    return RewriteTarget(file, target);
   }
-  const ErrorCode code = PutInPlace(file);
-  Discard(file);
-  return code;
+  return RenameOverTarget(file);
 }
 
-void AbandonReplacement(ReplacementFile& file) {
-  Discard(file);
+void Discard(ReplacementFile& file) {
+  if (file.handle != kInvalidHandle) ::close(Fd(file.handle));
+  file.handle = kInvalidHandle;
+  if (!file.tempPath.empty()) ::unlink(file.tempPath.c_str());
+  file.tempPath.clear();
+  DropRemovalOnInterrupt(file.cleanupSlot);
+  file.cleanupSlot = -1;
 }
+
+ErrorCode NoFileToCommit() {
+  return RecordFailure(EBADF);
+}
+
+}  // namespace replacement_steps
 
 namespace {
 

@@ -9,11 +9,7 @@
 // (in_place_rewrite.h), so whom it lets in never changes.
 // Between the mark's removal and the rename the name is registered for the console
 // control handler. The attributes (hidden, system, archive) are given at creation.
-#define WIN32_LEAN_AND_MEAN
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
+#include "platform/win32/windows_api.h"
 // The security calls need the base declarations first.
 #include <aclapi.h>
 
@@ -25,6 +21,7 @@
 #include "platform/files.h"
 #include "platform/in_place_rewrite.h"
 #include "platform/removal_on_interrupt.h"
+#include "platform/replacement_steps.h"
 #include "platform/win32/error_codes.h"
 #include "platform/win32/file_access.h"
 #include "platform/win32/file_identity.h"
@@ -87,16 +84,6 @@ bool ReadOnly(HANDLE handle) {
   BY_HANDLE_FILE_INFORMATION info;
   return ::GetFileInformationByHandle(handle, &info) &&
          (info.dwFileAttributes & FILE_ATTRIBUTE_READONLY) != 0;
-}
-
-// A marked file goes by itself once closed; an unmarked one is deleted by name.
-void Discard(ReplacementFile& file) {
-  if (file.handle != kInvalidHandle) ::CloseHandle(Native(file.handle));
-  file.handle = kInvalidHandle;
-  if (!file.tempPath.empty()) ::DeleteFileA(file.tempPath.c_str());
-  file.tempPath.clear();
-  DropRemovalOnInterrupt(file.cleanupSlot);
-  file.cleanupSlot = -1;
 }
 
 // The new file must outlive its handle from here on: only a name in the control
@@ -191,24 +178,6 @@ bool MustBeRewrittenInPlace(const std::string& target, const BY_HANDLE_FILE_INFO
   return info.nNumberOfLinks > 1 || HasNamedStreams(target) || !SameAccessAsTarget(target, newFile);
 }
 
-// MoveFileEx renames in one step (ReplaceFile would leave a moment without the
-// target's name, which a kill could make last).
-ErrorCode PutInPlace(ReplacementFile& file) {
-  BY_HANDLE_FILE_INFORMATION target;
-  const bool exists = win32::FileInformationOf(file.targetPath, target);
-  // A folder that took the target's name meanwhile is no file to replace.
-  if (exists && (target.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
-    return RecordFailure(ERROR_ACCESS_DENIED);
-  }
-  if (exists && MustBeRewrittenInPlace(file.targetPath, target, file.handle)) {
-    if (ErrorCode code = FlushToDisk(file.handle)) return code;
-    return RewriteInPlace(file.targetPath, file.handle, file.keptBackup);
-  }
-  if (ErrorCode code = FlushToDisk(file.handle)) return code;
-  if (ErrorCode code = KeepTheNewFile(file)) return code;
-  return MoveOverTarget(file);
-}
-
 }  // namespace
 
 ErrorCode BeginReplacement(const std::string& target, ReplacementFile& file) {
@@ -258,22 +227,41 @@ ErrorCode BeginReplacement(const std::string& target, ReplacementFile& file) {
   return code;
 }
 
-ErrorCode CommitReplacement(ReplacementFile& file) {
-  if (file.handle == kInvalidHandle) return RecordFailure(ERROR_INVALID_HANDLE);
-  file.keptBackup.clear();
-  if (file.direct) {
-    const FileHandle handle = file.handle;
-    file.handle = kInvalidHandle;
-    return CloseFileHandle(handle);
+namespace replacement_steps {
+
+// MoveFileEx renames in one step (ReplaceFile would leave a moment without the
+// target's name, which a kill could make last).
+ErrorCode PutInPlace(ReplacementFile& file) {
+  BY_HANDLE_FILE_INFORMATION target;
+  const bool exists = win32::FileInformationOf(file.targetPath, target);
+  // A folder that took the target's name meanwhile is no file to replace.
+  if (exists && (target.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+    return RecordFailure(ERROR_ACCESS_DENIED);
   }
-  const ErrorCode code = PutInPlace(file);
-  Discard(file);
-  return code;
+  if (exists && MustBeRewrittenInPlace(file.targetPath, target, file.handle)) {
+    if (ErrorCode code = FlushToDisk(file.handle)) return code;
+    return RewriteInPlace(file.targetPath, file.handle, file.keptBackup);
+  }
+  if (ErrorCode code = FlushToDisk(file.handle)) return code;
+  if (ErrorCode code = KeepTheNewFile(file)) return code;
+  return MoveOverTarget(file);
 }
 
-void AbandonReplacement(ReplacementFile& file) {
-  Discard(file);
+// A marked file goes by itself once closed; an unmarked one is deleted by name.
+void Discard(ReplacementFile& file) {
+  if (file.handle != kInvalidHandle) ::CloseHandle(Native(file.handle));
+  file.handle = kInvalidHandle;
+  if (!file.tempPath.empty()) ::DeleteFileA(file.tempPath.c_str());
+  file.tempPath.clear();
+  DropRemovalOnInterrupt(file.cleanupSlot);
+  file.cleanupSlot = -1;
 }
+
+ErrorCode NoFileToCommit() {
+  return RecordFailure(ERROR_INVALID_HANDLE);
+}
+
+}  // namespace replacement_steps
 
 namespace in_place {
 
