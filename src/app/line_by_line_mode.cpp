@@ -189,8 +189,7 @@ void LineByLineRun::ChooseOutputFile() {
   // Shown also under -q: the user asked to overwrite and gets another file. A run
   // over several files says so once for all.
   if (context_.oneOfMany) return;
-  WriteAndAdvance("In Line-by-line mode output file must be set!", kStatusColour);
-  WriteAndAdvance("Outputs to: " + outputFile_, kStatusColour);
+  ShowOutputFileInstead(outputFile_);
 }
 
 // An output file is written as a new file beside it; the old one (the input itself,

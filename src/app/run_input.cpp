@@ -16,3 +16,10 @@ std::unique_ptr<TFileStream> OpenRunInput(const RunContext& context) {
   if (ReadsStandardInput(context)) return FileStreamOnStandardInput();
   return FileStreamOpen(context.inputFile);
 }
+
+std::size_t InputReadAgain::Read(char* buffer, std::size_t size) {
+  if (!stream_) stream_ = FileStreamOpen(name_);
+  const std::size_t got = stream_->Read(buffer, size);
+  if (stream_->ReadFailure() != 0) throw EReadError("Stream read error");
+  return got;
+}

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "app/file_diff.h"
+#include "app/run_input.h"
 #include "platform/console.h"
 #include "platform/files.h"
 #include "platform/process.h"
@@ -19,23 +20,6 @@ std::string Counted(std::uint64_t n, std::string_view one, std::string_view many
 std::string NameOnStandardError(const std::string& name) {
   return platform::TextForStream(platform::StandardError(), name);
 }
-
-// The input as the diff reads it, opened when it is first read: a missing input
-// is the mode's to report, as in a run.
-class InputReadAgain {
- public:
-  explicit InputReadAgain(const std::string& name) : name_(name) {}
-  std::size_t Read(char* buffer, std::size_t size) {
-    if (!stream_) stream_ = FileStreamOpen(name_);
-    const std::size_t got = stream_->Read(buffer, size);
-    if (stream_->ReadFailure() != 0) throw EReadError("Stream read error");
-    return got;
-  }
-
- private:
-  const std::string& name_;
-  std::unique_ptr<TFileStream> stream_;
-};
 
 }  // namespace
 

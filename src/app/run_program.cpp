@@ -84,6 +84,13 @@ void CheckNames(const RunContext& context, const InputRequest& request) {
         "--diff compares the input with the result and so reads it twice; standard input (-) "
         "can be read once: save it to a file first");
   }
+  // Line-by-line mode compares each line as it passes; whole-file mode reads the
+  // input again beside the result.
+  if (namesStandardInput && Settings.Stats && !Settings.LineByLine) {
+    RefuseNames(
+        "--stats counts the changed lines by reading the input again; standard input (-) can "
+        "be read once: save it to a file first, or use -l");
+  }
   if (namesStandardInput && request.listFile == kStandardStreamName) {
     RefuseNames("standard input (-) cannot be both an input and the list of --files-from=-");
   }
@@ -116,8 +123,7 @@ ManyFilesPlan PlanFor(const RunContext& context, std::vector<std::string> files)
 void ShowOwnOutputFiles(const ManyFilesPlan& plan) {
   if (!plan.ownTargets || !Settings.LineByLine) return;
   // As a single run says it, once for all files.
-  WriteAndAdvance("In Line-by-line mode output file must be set!", kStatusColour);
-  WriteAndAdvance("Outputs to: each input's name + .output", kStatusColour);
+  ShowOutputFileInstead("each input's name + .output");
 }
 
 // One name that found nothing is reported as a single run reports a missing file.

@@ -192,6 +192,11 @@ void ShowVersion() {
   EndProcess(0);
 }
 
+void ShowOutputFileInstead(const std::string& outputs) {
+  WriteAndAdvance("In Line-by-line mode output file must be set!", kStatusColour);
+  WriteAndAdvance("Outputs to: " + outputs, kStatusColour);
+}
+
 void ShowWaitingFor(const std::string& file) {
   WriteStatusLine("Waiting while another run writes " + file);
 }

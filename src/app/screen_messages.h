@@ -12,6 +12,9 @@ void ShowSyntax();
 // A status line for a run that waits while another run writes the file it is to
 // write (shown also under -q: the wait would look like a hang).
 void ShowWaitingFor(const std::string& file);
+// Line-by-line -w: the output file it writes instead of the input (shown also
+// under -q: the user asked to overwrite and gets another file).
+void ShowOutputFileInstead(const std::string& outputs);
 // The version lines on standard output, then process exit with code 0 (1 when
 // they cannot be written).
 [[noreturn]] void ShowVersion();

@@ -229,9 +229,11 @@ WholeFileOutput::WholeFileOutput(const RunContext& context, const stream::LineEn
       [target](std::string_view bytes) { target->Write(bytes); }, lineEnd, std::move(frame));
   chain_ = std::make_unique<stream::StageChain>(*end_);
   if (context.countLines) {
-    input_ = FileStreamOpen(context.inputFile);
+    input_ = std::make_unique<InputReadAgain>(context.inputFile);
     changedLines_ = &chain_->Prepend<stream::ChangedLineCounter>(
-        [this](char* buffer, std::size_t size) { return ReadInputAgain(buffer, size); },
+        [input = input_.get()](char* buffer, std::size_t size) {
+          return input->Read(buffer, size);
+        },
         !context.zeroBytesAllowed);
   }
   chain_->Prepend<stream::LineEndStage>(lineEnd);
@@ -268,10 +270,4 @@ void WholeFileOutput::Finish(bool matched) {
 
 std::uint64_t WholeFileOutput::LinesChanged() const {
   return changedLines_ ? changedLines_->Changed() : 0;
-}
-
-std::size_t WholeFileOutput::ReadInputAgain(char* buffer, std::size_t size) {
-  const std::size_t got = input_->Read(buffer, size);
-  if (input_->ReadFailure() != 0) throw EReadError("Stream read error");
-  return got;
 }

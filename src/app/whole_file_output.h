@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "app/run_context.h"
+#include "app/run_input.h"
 #include "stream/line_ends.h"
 #include "stream/stage.h"
 
@@ -90,8 +91,6 @@ class WholeFileOutput {
   std::size_t processedCut_ = kNotCut;
   bool refuseCut_ = false;
   // The input read once more, for the lines changed.
-  std::unique_ptr<TFileStream> input_;
+  std::unique_ptr<InputReadAgain> input_;
   const stream::ChangedLineCounter* changedLines_ = nullptr;
-
-  std::size_t ReadInputAgain(char* buffer, std::size_t size);
 };
